@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstdint>
+
+#include "document/sample_types.h"
+#include "platform/ref_counted.h"
+
+namespace quillon {
+
+// Status of a source: 0 means usable.
+enum SourceStatus : uint8_t {
+  kSourceOk = 0,
+  kSourceNull = 1,          // a NullSource: nothing was built
+  kSourceInnerFailed = 2,   // a wrapping stage whose inner source had a non-zero status
+  kSourceCorrupt = 3,       // invalid format: rate or channels missing, corrupt header
+  kSourceCannotOpen = 4,    // the file cannot be opened
+  kSourceMissingCodec = 5,  // the file needs a codec that is not available
+  kSourceEncrypted = 6,
+};
+
+// Status bits of a sink.
+enum SinkStatus : uint8_t {
+  kSinkNull = 0x01,    // a NullSink, or a sink created with an invalid format
+  kSinkFailed = 0x02,  // the sink lost data: its file could not be created or written
+};
+
+// A pull stream of sample words. Handles are `Ref<SampleSource>`; holders that have nothing
+// hold a NullSource, so every handle can be dereferenced.
+class SampleSource : public RefCounted {
+ public:
+  int32_t sampleRate() const { return sampleRate_; }
+  uint8_t channels() const { return channels_; }
+  // The largest magnitude this source can deliver.
+  int32_t peakBound() const { return peakBound_; }
+  uint8_t status() const { return status_; }
+
+  // Fills `buffer` with frames × channels words. Answers `frames`, or −1 when a file the source
+  // needs cannot be opened or read.
+  virtual int32_t read(Sample* buffer, int32_t frames) = 0;
+  // The frame the next read starts at.
+  virtual int32_t position() = 0;
+  virtual int32_t length() = 0;
+  virtual void seek(int32_t frame);
+  // True while the length can still grow (a file still being written).
+  virtual bool lengthUnknown() { return false; }
+  // Lets long loops yield; sleeps by default.
+  virtual void pause(int milliseconds);
+
+ protected:
+  // A rate ≤ 0 becomes 44100 and a channel count of 0 becomes 1; either marks the source
+  // invalid (status 3).
+  SampleSource(int32_t sampleRate, int channels);
+
+  void setStatus(uint8_t status) { status_ = status; }
+  void setPeakBound(int32_t bound) { peakBound_ = bound; }
+  void setFormat(int32_t sampleRate, int channels);
+
+ private:
+  int32_t sampleRate_ = kDefaultSampleRate;
+  int32_t peakBound_ = kDefaultPeakBound;
+  uint8_t channels_ = 1;
+  uint8_t status_ = kSourceOk;
+};
+
+// A push stream of sample words; its file or block is completed when the last handle goes.
+class SampleSink : public RefCounted {
+ public:
+  int32_t framesWritten() const { return framesWritten_; }
+  int32_t sampleRate() const { return sampleRate_; }
+  uint8_t channels() const { return channels_; }
+  uint8_t status() const { return status_; }
+  // The system error of the first failed write, 0 when none.
+  int ioError() const { return ioError_; }
+
+  // Takes frames × channels words. False once the sink has failed (status bit kSinkFailed).
+  virtual bool write(const Sample* buffer, int32_t frames) = 0;
+  virtual void seek(int32_t frame);
+
+ protected:
+  // A channel count of 0 becomes 1 and sets status bit kSinkNull.
+  SampleSink(int32_t sampleRate, int channels);
+
+  void addFramesWritten(int32_t frames) { framesWritten_ += frames; }
+  void setFramesWritten(int32_t frames) { framesWritten_ = frames; }
+  void setStatusBits(uint8_t bits) { status_ |= bits; }
+  void fail(int error) {
+    if (!ioError_) ioError_ = error;
+    status_ |= kSinkFailed;
+  }
+
+ private:
+  int32_t framesWritten_ = 0;
+  int32_t sampleRate_ = kDefaultSampleRate;
+  uint8_t channels_ = 1;
+  uint8_t status_ = 0;
+  int ioError_ = 0;
+};
+
+// 11025 Hz mono, status 1; reads silence, has length 0.
+class NullSource : public SampleSource {
+ public:
+  NullSource();
+  int32_t read(Sample* buffer, int32_t frames) override;
+  int32_t position() override { return 0; }
+  int32_t length() override { return 0; }
+};
+
+// 44100 Hz mono, status bit 0; discards what it is given.
+class NullSink : public SampleSink {
+ public:
+  NullSink();
+  bool write(const Sample*, int32_t frames) override;
+};
+
+}  // namespace quillon

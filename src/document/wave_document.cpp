@@ -1,0 +1,60 @@
+#include "document/wave_document.h"
+
+#include "document/document_messages.h"
+#include "platform/job.h"
+#include "platform/text_format.h"
+
+namespace quillon {
+namespace {
+
+// Opens the protected constructor to the factories.
+struct NewDocument : WaveDocument {};
+
+}  // namespace
+
+Ref<WaveDocument> WaveDocument::createEmpty() {
+  return Ref<WaveDocument>(new NewDocument);
+}
+
+Ref<WaveDocument> WaveDocument::createUntitled(int number, int32_t sampleRate, int channels) {
+  Ref<WaveDocument> document = createEmpty();
+  document->audio.sampleRate = sampleRate;
+  document->audio.channels = static_cast<uint8_t>(channels);
+  document->path = formatMessage(messages::kUntitledName, {std::to_string(number)});
+  return document;
+}
+
+Ref<WaveDocument> WaveDocument::createFromFile(const std::string& path, Interaction& owner,
+                                               DocumentLoader& loader) {
+  Ref<WaveDocument> document = createEmpty();
+  const int result = loader.load(path, *document, owner);
+  if (result == kJobFailed) {
+    owner.messageBox(messages::kLoadFailedCaption, formatMessage(messages::kLoadFailed, {path}),
+                     MessageIcon::Information, MessageButtons::Ok);
+  }
+  if (result != kJobDone) document->loadFailed = true;
+  document->path = path;
+  document->modified = false;
+  return document;
+}
+
+WaveDocument::~WaveDocument() {
+  undoRing.clear();
+  tags.clear();
+  markers.clear();
+  audio.clear();
+}
+
+bool WaveDocument::hasSelection() const {
+  return selectionStart >= 0 && selectionEnd != 0 && selectionStart < selectionEnd;
+}
+
+int32_t WaveDocument::playEnd() const {
+  return hasSelection() ? selectionEnd : audio.length();
+}
+
+int32_t WaveDocument::selectionOrStart() const {
+  return hasSelection() ? selectionStart : 0;
+}
+
+}  // namespace quillon

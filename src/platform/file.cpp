@@ -1,0 +1,192 @@
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "platform/xdg_dirs.h"
+
+namespace quillon::platform {
+
+File::File(File&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), error_(std::exchange(other.error_, 0)) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    close();
+    fd_ = std::exchange(other.fd_, -1);
+    error_ = std::exchange(other.error_, 0);
+  }
+  return *this;
+}
+
+bool File::open(const std::string& path, Mode mode, unsigned permissions) {
+  close();
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case Mode::Read:
+      flags |= O_RDONLY;
+      break;
+    case Mode::ReadWrite:
+      flags |= O_RDWR;
+      break;
+    case Mode::Create:
+      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      break;
+    case Mode::CreateExclusive:
+      flags |= O_RDWR | O_CREAT | O_EXCL;
+      break;
+  }
+  do {
+    fd_ = ::open(path.c_str(), flags, permissions);
+  } while (fd_ < 0 && errno == EINTR);
+  error_ = fd_ < 0 ? errno : 0;
+  return fd_ >= 0;
+}
+
+void File::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+int64_t File::read(void* buffer, size_t bytes) {
+  auto* out = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < bytes) {
+    ssize_t n = ::read(fd_, out + done, bytes - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error_ = errno;
+      return -1;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(done);
+}
+
+int64_t File::readAt(void* buffer, size_t bytes, int64_t offset) {
+  auto* out = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < bytes) {
+    ssize_t n = ::pread(fd_, out + done, bytes - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error_ = errno;
+      return -1;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(done);
+}
+
+bool File::write(const void* buffer, size_t bytes) {
+  const auto* in = static_cast<const char*>(buffer);
+  while (bytes > 0) {
+    ssize_t n = ::write(fd_, in, bytes);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error_ = errno;
+      return false;
+    }
+    in += n;
+    bytes -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool File::writeAt(const void* buffer, size_t bytes, int64_t offset) {
+  const auto* in = static_cast<const char*>(buffer);
+  while (bytes > 0) {
+    ssize_t n = ::pwrite(fd_, in, bytes, static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error_ = errno;
+      return false;
+    }
+    in += n;
+    offset += n;
+    bytes -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool File::seek(int64_t offset) {
+  if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+    error_ = errno;
+    return false;
+  }
+  return true;
+}
+
+int64_t File::size() const {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return -1;
+  return st.st_size;
+}
+
+bool File::truncate(int64_t bytes) {
+  if (::ftruncate(fd_, static_cast<off_t>(bytes)) != 0) {
+    error_ = errno;
+    return false;
+  }
+  return true;
+}
+
+bool File::sync() {
+  if (::fsync(fd_) != 0) {
+    error_ = errno;
+    return false;
+  }
+  return true;
+}
+
+bool readWholeFile(const std::string& path, std::string& out) {
+  File file;
+  if (!file.open(path, File::Mode::Read)) return false;
+  out.clear();
+  char chunk[16384];
+  for (;;) {
+    int64_t n = file.read(chunk, sizeof chunk);
+    if (n < 0) return false;
+    out.append(chunk, static_cast<size_t>(n));
+    if (n < static_cast<int64_t>(sizeof chunk)) return true;
+  }
+}
+
+bool replaceFileAtomically(const std::string& path, const std::string& contents,
+                           unsigned permissions) {
+  const std::string temp = path + "." + std::to_string(::getpid()) + ".tmp";
+  {
+    File file;
+    if (!file.open(temp, File::Mode::Create, permissions)) return false;
+    if (!file.write(contents.data(), contents.size()) || !file.sync()) {
+      file.close();
+      removeFile(temp);
+      return false;
+    }
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    removeFile(temp);
+    return false;
+  }
+  // Make the rename itself durable.
+  std::string folder = parentFolder(path);
+  if (folder.empty()) folder = ".";
+  int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
+}
+
+bool removeFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+}  // namespace quillon::platform

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace quillon::platform {
+
+// One open file descriptor, closed when the object goes. Reads and writes retry interrupted
+// and partial transfers; a failure leaves errno-style code in `error()`.
+class File {
+ public:
+  enum class Mode {
+    Read,            // existing file, read only
+    ReadWrite,       // existing file
+    Create,          // create or truncate, read and write
+    CreateExclusive  // create; fails when the file exists
+  };
+
+  File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  ~File() { close(); }
+
+  bool open(const std::string& path, Mode mode, unsigned permissions = 0600);
+  void close();
+  bool isOpen() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  int error() const { return error_; }
+
+  // Reads up to `bytes`, stopping only at the end of the file; -1 on error.
+  int64_t read(void* buffer, size_t bytes);
+  int64_t readAt(void* buffer, size_t bytes, int64_t offset);
+  // Writes everything or fails.
+  bool write(const void* buffer, size_t bytes);
+  bool writeAt(const void* buffer, size_t bytes, int64_t offset);
+  bool seek(int64_t offset);
+  int64_t size() const;
+  bool truncate(int64_t bytes);
+  bool sync();
+
+ private:
+  int fd_ = -1;
+  int error_ = 0;
+};
+
+// Reads a whole file; false when it cannot be opened or read.
+bool readWholeFile(const std::string& path, std::string& out);
+
+// Replaces `path` with `contents` so that readers see either the old file or the new one,
+// never a part: a temporary file in the same folder, fsync, rename, fsync of the folder.
+bool replaceFileAtomically(const std::string& path, const std::string& contents,
+                           unsigned permissions = 0600);
+
+// Deletes a file; a file that is already gone is not an error.
+bool removeFile(const std::string& path);
+
+}  // namespace quillon::platform

@@ -1,0 +1,97 @@
+#include "platform/scripted_interaction.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace quillon {
+namespace {
+
+Answer fitAnswer(Answer wanted, MessageButtons buttons) {
+  switch (buttons) {
+    case MessageButtons::Ok:
+      return Answer::Ok;
+    case MessageButtons::OkCancel:
+      return wanted == Answer::Yes || wanted == Answer::Ok ? Answer::Ok : Answer::Cancel;
+    case MessageButtons::YesNo:
+      return wanted == Answer::Yes || wanted == Answer::Ok ? Answer::Yes : Answer::No;
+    case MessageButtons::YesNoCancel:
+      if (wanted == Answer::Ok) return Answer::Yes;
+      return wanted;
+  }
+  return wanted;
+}
+
+class ScriptedProgress : public ProgressDisplay {
+ public:
+  ScriptedProgress(ScriptedInteraction& owner, std::string title)
+      : owner_(owner), title_(std::move(title)), drawBar_(owner.showProgress && isatty(2)) {}
+
+  ~ScriptedProgress() override {
+    if (drawn_) std::fputc('\n', stderr);
+  }
+
+  void setLine(int line, const std::string& text) override {
+    if (line == 0 || line == 1) owner_.lines[line] = text;
+  }
+
+  void setPercent(int percent) override {
+    owner_.percents.push_back(percent);
+    reportPending_ = true;
+    if (drawBar_) draw(percent);
+  }
+
+  void setMarquee(bool) override {}
+
+  bool pump() override {
+    if (reportPending_) {
+      reportPending_ = false;
+      ++owner_.progressReports;
+    }
+    if (owner_.cancelAfterReports >= 0 && owner_.progressReports >= owner_.cancelAfterReports) {
+      closed_ = true;
+    }
+    return !closed_;
+  }
+
+ private:
+  void draw(int percent) {
+    constexpr int kWidth = 30;
+    int filled = std::min(std::max(percent, 0), 100) * kWidth / 100;
+    std::fprintf(stderr, "\r%s [%.*s%*s] %3d%%", title_.c_str(), filled,
+                 "##############################", kWidth - filled, "", std::min(percent, 100));
+    std::fflush(stderr);
+    drawn_ = true;
+  }
+
+  ScriptedInteraction& owner_;
+  std::string title_;
+  bool drawBar_;
+  bool drawn_ = false;
+  bool reportPending_ = false;
+  bool closed_ = false;
+};
+
+}  // namespace
+
+Answer ScriptedInteraction::messageBox(const std::string& caption, const std::string& text,
+                                       MessageIcon icon, MessageButtons buttons) {
+  Answer wanted = defaultAnswer;
+  if (!answers_.empty()) {
+    wanted = answers_.front();
+    answers_.pop_front();
+  }
+  Answer answer = fitAnswer(wanted, buttons);
+  shown.push_back({caption, text, icon, buttons, answer});
+  if (echo) std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  return answer;
+}
+
+std::unique_ptr<ProgressDisplay> ScriptedInteraction::openProgress(const std::string& title) {
+  if (progressUnavailable) return nullptr;
+  jobTitles.push_back(title);
+  return std::make_unique<ScriptedProgress>(*this, title);
+}
+
+}  // namespace quillon

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/interaction.h"
+
+namespace quillon {
+
+// Answers the user's questions from a script, for tests and the command-line program.
+// Every message box is recorded (and echoed to stderr with its caption when `echo` is set).
+// Questions take the next queued answer, else `defaultAnswer` (Yes or No; for OK/Cancel boxes
+// Yes means OK and No means Cancel). Progress is drawn as a bar on stderr when stderr is a
+// terminal and `showProgress` is set.
+class ScriptedInteraction : public Interaction {
+ public:
+  struct ShownMessage {
+    std::string caption;
+    std::string text;
+    MessageIcon icon;
+    MessageButtons buttons;
+    Answer answer;
+  };
+
+  Answer messageBox(const std::string& caption, const std::string& text, MessageIcon icon,
+                    MessageButtons buttons) override;
+  std::unique_ptr<ProgressDisplay> openProgress(const std::string& title) override;
+
+  void queueAnswer(Answer answer) { answers_.push_back(answer); }
+
+  // The script.
+  Answer defaultAnswer = Answer::No;
+  bool echo = false;
+  bool showProgress = false;
+  int cancelAfterReports = -1;       // the Nth progress report closes the dialog (-1: never)
+  bool progressUnavailable = false;  // the progress dialog cannot be shown
+
+  // What happened.
+  std::vector<ShownMessage> shown;
+  std::vector<std::string> jobTitles;
+  std::vector<int> percents;  // every value given to a progress bar, in order
+  std::string lines[2];       // the last text of each progress line
+  int progressReports = 0;
+
+ private:
+  std::deque<Answer> answers_;
+};
+
+}  // namespace quillon

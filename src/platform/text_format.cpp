@@ -1,0 +1,28 @@
+#include "platform/text_format.h"
+
+namespace quillon {
+
+std::string formatMessage(std::string_view pattern, std::initializer_list<std::string_view> args) {
+  std::string out;
+  out.reserve(pattern.size() + 64);
+  auto next = args.begin();
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size()) {
+      char kind = pattern[i + 1];
+      if (kind == '%') {
+        out += '%';
+        ++i;
+        continue;
+      }
+      if ((kind == 's' || kind == 'd' || kind == 'i') && next != args.end()) {
+        out += *next++;
+        ++i;
+        continue;
+      }
+    }
+    out += pattern[i];
+  }
+  return out;
+}
+
+}  // namespace quillon

@@ -86,13 +86,14 @@ std::optional<IniFile> IniFile::parse(std::string_view text) {
   while (start < text.size()) {
     size_t newline = text.find('\n', start);
     size_t stop = newline == std::string_view::npos ? text.size() : newline;
-    std::string_view line = text.substr(start, stop - start);
+    const std::string_view raw = text.substr(start, stop - start);
     start = stop + 1;
+    std::string_view line = raw;  // a line of a CRLF file counts without its CR
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
     std::vector<Line>& lines = ini.sections_.empty() ? ini.preamble_ : ini.sections_.back().lines;
     if (line.empty() || line[0] == ';' || line[0] == '#') {
-      lines.push_back({false, {}, std::string(line)});
+      lines.push_back({false, {}, std::string(raw)});  // kept byte for byte
       continue;
     }
     size_t end = 0;

@@ -9,6 +9,7 @@ build_packages=(
 )
 test_packages=(
   clang-format
+  sox libsox-fmt-all libgsm-tools
 )
 
 wanted=("${build_packages[@]}")

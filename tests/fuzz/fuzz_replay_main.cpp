@@ -37,17 +37,22 @@ int main(int argc, char** argv) {
   }
   seeds.emplace_back();
   std::mt19937 random(1);
-  for (const std::string& seed : seeds) run(seed);
+  for (const std::string& seed : seeds)
+    run(seed);
   for (int round = 0; round < 5000; ++round) {
     std::string bytes = seeds[random() % seeds.size()];
     for (int edits = 1 + int(random() % 4); edits > 0; --edits) {
       const size_t at = bytes.empty() ? 0 : random() % bytes.size();
       switch (random() % 3) {
-        case 0: bytes.resize(at); break;
+        case 0:
+          bytes.resize(at);
+          break;
         case 1:
           if (!bytes.empty()) bytes[at] = char(random());
           break;
-        case 2: bytes.insert(bytes.begin() + long(at), char(random())); break;
+        case 2:
+          bytes.insert(bytes.begin() + long(at), char(random()));
+          break;
       }
     }
     run(bytes);

@@ -41,6 +41,8 @@ class ActionScope {
   Ref<WaveDocument> document_;
   bool begun_ = false;
   bool committed_ = false;
+  // Kept aside until the scope ends; their blocks stay on disk until then, so the guard at
+  // commit sees them as used space.
   UndoRing::Displaced displaced_;
 };
 

@@ -11,8 +11,9 @@
 namespace quillon {
 
 BlockStore& BlockStore::instance() {
-  static BlockStore store;
-  return store;
+  // Never destroyed: Clips held by other static objects release their blocks during exit.
+  static BlockStore* store = new BlockStore;
+  return *store;
 }
 
 void BlockStore::setFolder(std::string folder) {
@@ -53,11 +54,15 @@ void BlockStore::release(BlockId id) {
       if (count != kStickyCount) --count;
       return;
     }
-    count = 0;
-    lowestFree_ = std::min<uint32_t>(lowestFree_, id);
+    // The number stays taken until its files are gone, so a writer allocating meanwhile cannot
+    // get it and have its new files deleted.
+    count = 1;
   }
   platform::removeFile(samplePath(id));
   platform::removeFile(peakPath(id));
+  std::lock_guard guard(lock_);
+  counts_[id] = 0;
+  lowestFree_ = std::min<uint32_t>(lowestFree_, id);
 }
 
 std::string BlockStore::pathFor(BlockId id, const char* extension) const {

@@ -36,9 +36,14 @@ void BlockWriter::failWith(int error) {
 }
 
 bool BlockWriter::write(const Sample* buffer, int32_t frames) {
+  if (finished_) return false;
   if (frames <= 0) return !(status() & kSinkFailed);
   addFramesWritten(frames);
-  if (status() & kSinkFailed) return false;
+  if (status() & kSinkFailed) {
+    samples_.close();
+    peaks_.close();
+    return false;
+  }
 
   const size_t count = size_t(frames) * channels();
   const size_t bytes = count * kBytesPerSample;
@@ -121,6 +126,7 @@ void BlockWriter::writePendingPeaks() {
 }
 
 void BlockWriter::seek(int32_t frame) {
+  if (finished_) return;
   if (groupTouched_) {  // summarise what the group received before moving away
     flushGroup();
     writePendingPeaks();
@@ -134,7 +140,9 @@ void BlockWriter::seek(int32_t frame) {
   groupFill_ = frame % kPeakGroupFrames;
 }
 
-BlockWriter::~BlockWriter() {
+bool BlockWriter::finish() {
+  if (finished_) return !(status() & kSinkFailed);
+  finished_ = true;
   if (groupTouched_) {
     flushGroup();
     writePendingPeaks();
@@ -151,7 +159,12 @@ BlockWriter::~BlockWriter() {
   }
   samples_.close();
   peaks_.close();
-  // segment_ releases the writer's own reference; the target's copy keeps the block alive.
+  segment_ = Segment();  // the writer's own reference goes; the target's copy keeps the block
+  return !(status() & kSinkFailed);
+}
+
+BlockWriter::~BlockWriter() {
+  finish();
 }
 
 }  // namespace quillon

@@ -25,9 +25,12 @@ class BlockWriter : public SampleSink {
   ~BlockWriter() override;
 
   bool write(const Sample* buffer, int32_t frames) override;
-  // Writing after a seek overwrites from there. Every group that receives frames gets its peak
-  // entry rewritten from the frames it received since the last seek: a partly covered group
-  // therefore summarises only the frames written after the seek.
+  // Completes the block and hands it to the target now; later writes are refused.
+  bool finish() override;
+  // Writing after a seek overwrites from there; a seek past what was written leaves a gap
+  // whose frames the block does not hold (the producer's business not to do that). Every group that
+  // receives frames gets its peak entry rewritten from the frames it received since the last seek:
+  // a partly covered group therefore summarises only the frames written after the seek.
   void seek(int32_t frame) override;
 
   BlockId block() const { return segment_.block(); }
@@ -49,6 +52,7 @@ class BlockWriter : public SampleSink {
   std::vector<int32_t> maxima_;  // per channel, of the current group; start at 0
   std::vector<int32_t> minima_;
   std::vector<uint8_t> pendingPeaks_;  // entries of groups completed during this write
+  bool finished_ = false;
 };
 
 }  // namespace quillon

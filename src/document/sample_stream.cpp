@@ -1,7 +1,9 @@
 #include "document/sample_stream.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <limits>
 #include <thread>
 
 namespace quillon {
@@ -39,9 +41,17 @@ SampleSink::SampleSink(int32_t sampleRate, int channels)
 
 void SampleSink::seek(int32_t) {}
 
-NullSource::NullSource() : SampleSource(11025, 1) {
-  setStatus(kSourceNull);
+void SampleSink::addFramesWritten(int32_t frames) {
+  const int64_t total = int64_t{framesWritten_} + frames;
+  if (total > std::numeric_limits<int32_t>::max()) {
+    framesWritten_ = std::numeric_limits<int32_t>::max();
+    fail(EFBIG);
+    return;
+  }
+  framesWritten_ = static_cast<int32_t>(total);
 }
+
+NullSource::NullSource(uint8_t status) : SampleSource(11025, 1) { setStatus(status); }
 
 int32_t NullSource::read(Sample* buffer, int32_t frames) {
   if (frames <= 0) return 0;

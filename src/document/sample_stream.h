@@ -75,12 +75,16 @@ class SampleSink : public RefCounted {
   // Takes frames × channels words. False once the sink has failed (status bit kSinkFailed).
   virtual bool write(const Sample* buffer, int32_t frames) = 0;
   virtual void seek(int32_t frame);
+  // Completes the file or block now, so that a failure of the last writes is seen by the
+  // producer: false when the sink failed. The last release completes a sink not finished yet.
+  virtual bool finish() { return !(status_ & kSinkFailed); }
 
  protected:
   // A channel count of 0 becomes 1 and sets status bit kSinkNull.
   SampleSink(int32_t sampleRate, int channels);
 
-  void addFramesWritten(int32_t frames) { framesWritten_ += frames; }
+  // Counts accepted frames; a count that no longer fits 32 bits fails the sink.
+  void addFramesWritten(int32_t frames);
   void setFramesWritten(int32_t frames) { framesWritten_ = frames; }
   void setStatusBits(uint8_t bits) { status_ |= bits; }
   void fail(int error) {
@@ -96,10 +100,10 @@ class SampleSink : public RefCounted {
   int ioError_ = 0;
 };
 
-// 11025 Hz mono, status 1; reads silence, has length 0.
+// 11025 Hz mono, status 1 (or the status a failed reader gives it); reads silence, has length 0.
 class NullSource : public SampleSource {
  public:
-  NullSource();
+  explicit NullSource(uint8_t status = kSourceNull);
   int32_t read(Sample* buffer, int32_t frames) override;
   int32_t position() override { return 0; }
   int32_t length() override { return 0; }

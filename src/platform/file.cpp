@@ -123,6 +123,10 @@ bool File::seek(int64_t offset) {
   return true;
 }
 
+int64_t File::tell() const {
+  return ::lseek(fd_, 0, SEEK_CUR);
+}
+
 int64_t File::size() const {
   struct stat st {};
   if (::fstat(fd_, &st) != 0) return -1;

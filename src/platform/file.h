@@ -37,6 +37,8 @@ class File {
   bool write(const void* buffer, size_t bytes);
   bool writeAt(const void* buffer, size_t bytes, int64_t offset);
   bool seek(int64_t offset);
+  // The current offset of the descriptor; -1 on error.
+  int64_t tell() const;
   int64_t size() const;
   bool truncate(int64_t bytes);
   bool sync();

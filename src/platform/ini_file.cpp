@@ -99,7 +99,7 @@ std::optional<IniFile> IniFile::parse(std::string_view text) {
     size_t end = 0;
     if (line[0] == '[') {
       auto name = unescape(line.substr(1), ']', end);
-      if (!name || end != line.size() - 2) return std::nullopt;
+      if (!name || line.size() < 2 || end != line.size() - 2) return std::nullopt;
       ini.sections_.push_back({std::move(*name), {}});
       continue;
     }

@@ -46,9 +46,10 @@ int Job::waitForAny(std::span<const WaitHandle> handles, int milliseconds, int* 
   for (size_t i = 0; i < std::min(handles.size(), kMaxWaitHandles); ++i) {
     fds.push_back({handles[i], POLLIN, 0});
   }
+  const bool forever = milliseconds < 0;
   const int64_t deadline = nowMs() + std::max(milliseconds, 0);
   for (;;) {
-    int64_t remaining = std::max<int64_t>(deadline - nowMs(), 0);
+    int64_t remaining = forever ? kSliceMs : std::max<int64_t>(deadline - nowMs(), 0);
     int ready =
         ::poll(fds.data(), fds.size(), static_cast<int>(std::min<int64_t>(remaining, kSliceMs)));
     if (ready > 0) {
@@ -60,7 +61,7 @@ int Job::waitForAny(std::span<const WaitHandle> handles, int milliseconds, int* 
       }
     }
     if (checkCancelled()) return 1;
-    if (deadline - nowMs() <= 0) return 2;
+    if (!forever && deadline - nowMs() <= 0) return 2;
   }
 }
 

@@ -28,11 +28,12 @@ class Job {
   bool checkCancelled();
   // 1 if the dialog was closed meanwhile, else 0.
   int waitTime(int milliseconds);
-  // 0 signalled, 1 dialog closed, 2 timed out.
+  // 0 signalled, 1 dialog closed, 2 timed out. A negative time waits without limit.
   int waitForObject(WaitHandle handle, int milliseconds);
   // As `waitForObject` for up to 63 objects; `signalled` receives the index of one that is.
   int waitForAny(std::span<const WaitHandle> handles, int milliseconds, int* signalled = nullptr);
-  // A message box over the dialog, captioned "Error".
+  // A message box over the dialog, captioned "Error". Only while the job runs; before and
+  // after, its caller reports.
   void reportError(const std::string& text);
   void setLine(const std::string& text, int line);
   void setProgress(double fraction);

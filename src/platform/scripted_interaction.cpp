@@ -26,9 +26,12 @@ Answer fitAnswer(Answer wanted, MessageButtons buttons) {
 class ScriptedProgress : public ProgressDisplay {
  public:
   ScriptedProgress(ScriptedInteraction& owner, std::string title)
-      : owner_(owner), title_(std::move(title)), drawBar_(owner.showProgress && isatty(2)) {}
+      : owner_(owner), title_(std::move(title)), drawBar_(owner.showProgress && isatty(2)) {
+    ++owner_.openProgressDialogs;
+  }
 
   ~ScriptedProgress() override {
+    --owner_.openProgressDialogs;
     if (drawn_) std::fputc('\n', stderr);
   }
 

@@ -42,6 +42,7 @@ class ScriptedInteraction : public Interaction {
   std::vector<int> percents;  // every value given to a progress bar, in order
   std::string lines[2];       // the last text of each progress line
   int progressReports = 0;
+  int openProgressDialogs = 0;  // shown and not yet closed
 
  private:
   std::deque<Answer> answers_;

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "document/block_writer.h"
 #include "document/clip_editing.h"
 #include "document/document_messages.h"
 #include "platform/disk_space.h"
+#include "platform/job.h"
 #include "platform/settings.h"
 #include "support/fake_document_view.h"
 #include "support/temp_environment.h"
@@ -129,6 +131,49 @@ TEST_F(ActionScopeTest, AutoPlaybackPlaysFromThePreRoll) {
     EXPECT_TRUE(scope.commit(10, 25));
   }
   EXPECT_EQ(view.playedFrom, 0);
+}
+
+// An effect whose processing is cancelled: the job writes part of a block and stops; leaving
+// the scope puts document, ring and "Undo" back as they were.
+class HalfDoneEffect : public Job {
+ public:
+  explicit HalfDoneEffect(WaveDocument& document) : Job("Amplify"), document_(document) {}
+
+ protected:
+  int run() override {
+    Clip processed;
+    {
+      auto writer = makeRef<BlockWriter>(processed, 44100, 1);
+      const std::vector<Sample> block(8192, 7);
+      for (int i = 0; i < 10; ++i) {
+        if (checkCancelled()) return kJobCancelled;
+        writer->write(block.data(), 8192);
+        setProgress(i / 10.0);
+      }
+    }
+    replaceRange(document_.audio, 0, document_.audio.length(), processed);
+    return kJobDone;
+  }
+
+ private:
+  WaveDocument& document_;
+};
+
+TEST_F(ActionScopeTest, ACancelledEffectLeavesEverythingAsBefore) {
+  document().audio = writeClip({1, 2, 3});
+  document().modified = false;
+  const std::string ringBefore = ringPicture(document());
+  view.ui.cancelAfterReports = 2;
+  {
+    ActionScope scope(&view, "Amplify");
+    HalfDoneEffect job(document());
+    ASSERT_EQ(runJob(job, view.ui), kJobCancelled);
+  }
+  EXPECT_EQ(readAll(document().audio), (std::vector<Sample>{1, 2, 3}));
+  EXPECT_EQ(ringPicture(document()), ringBefore);
+  EXPECT_FALSE(document().canUndo());
+  EXPECT_FALSE(document().modified);
+  EXPECT_EQ(BlockStore::instance().blocksInUse(), 1);  // the half-written block is gone
 }
 
 TEST_F(ActionScopeTest, WithoutADocumentNothingBegins) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -221,6 +222,32 @@ TEST_F(BlockWriterTest, AMissingWorkingFolderFailsTheWriterAndLosesNothingElse) 
   EXPECT_TRUE(target.segments[0].isSilence());
   BlockStore::instance().setFolder(env.workingFolder());
   EXPECT_EQ(readAll(kept), (std::vector<Sample>{1, 2, 3, 4}));
+}
+
+TEST_F(BlockWriterTest, AReadOnlyWorkingFolderFailsTheWriter) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  ASSERT_EQ(chmod(env.workingFolder().c_str(), 0500), 0);
+  Clip target;
+  {
+    auto writer = makeRef<BlockWriter>(target, 44100, 1);
+    EXPECT_TRUE(writer->status() & kSinkFailed);
+    EXPECT_EQ(writer->ioError(), EACCES);
+  }
+  chmod(env.workingFolder().c_str(), 0700);
+  EXPECT_TRUE(target.segments[0].isSilence());
+}
+
+TEST_F(BlockWriterTest, AFrameCountBeyond32BitsFailsInsteadOfWrapping) {
+  Clip target;
+  {
+    auto writer = makeRef<BlockWriter>(target, 44100, 1);
+    writer->seek(2147483647 - 10);
+    const std::vector<Sample> samples(20, 1);
+    EXPECT_FALSE(writer->write(samples.data(), 20));
+    EXPECT_EQ(writer->ioError(), EFBIG);
+    EXPECT_EQ(writer->framesWritten(), 2147483647);
+  }
+  EXPECT_TRUE(target.segments[0].isSilence());
 }
 
 // A full disk, simulated by a file-size limit: the writer reports the failure at the write that

@@ -113,6 +113,19 @@ TEST_F(ClipReaderTest, AMissingSampleFileFailsTheRead) {
   EXPECT_EQ(out[0], 0);
 }
 
+TEST_F(ClipReaderTest, AMissingFileInALaterSegmentKeepsWhatWasRead) {
+  Clip clip = writeClip(ramp(10));
+  Clip second = writeClip(ramp(10, 100));
+  platform::removeFile(BlockStore::instance().samplePath(second.segments[0].block()));
+  insertClip(clip, 10, second);
+  auto reader = makeRef<ClipReader>(clip);
+  std::vector<Sample> out(20, -5);
+  EXPECT_EQ(reader->read(out.data(), 20), -1);
+  std::vector<Sample> expected = ramp(10);
+  expected.resize(20, 0);
+  EXPECT_EQ(out, expected);
+}
+
 TEST_F(ClipReaderTest, ATruncatedSampleFileFailsTheRead) {
   Clip clip = writeClip(ramp(100));
   platform::File file;

@@ -50,7 +50,7 @@ TEST(IniFileTest, CommentsAndBlankLinesAreKept) {
 }
 
 TEST(IniFileTest, TextOutsideTheFormIsRefused) {
-  for (const char* text : {"Name=Value\n", "[Settings]\njust words\n", "[Settings\n",
+  for (const char* text : {"Name=Value\n", "[Settings]\njust words\n", "[Settings\n", "[\n",
                            "[Settings]\nName=trailing backslash\\\n"}) {
     EXPECT_FALSE(IniFile::parse(text)) << text;
   }

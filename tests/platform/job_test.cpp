@@ -67,6 +67,7 @@ TEST(JobTest, AJobThatNeverReportsProgressStillReturnsItsResult) {
     return kJobDone;
   });
   EXPECT_EQ(runJob(done, ui), kJobDone);
+  EXPECT_EQ(ui.openProgressDialogs, 0);  // the dialog is closed again
   EXPECT_EQ(ui.lines[0], "Loading file a.wav");
   EXPECT_EQ(ui.lines[1], "Please wait...");
 }
@@ -130,7 +131,8 @@ TEST(JobTest, WaitsAnswerSignalledTimedOutOrCancelled) {
     const WaitHandle both[] = {first.fd, second.fd};
     EXPECT_EQ(j.waitForAny(both, 1000, &which), 0);
     EXPECT_EQ(which, 1);
-    EXPECT_EQ(j.waitForObject(second.fd, 0), 0);  // already signalled
+    EXPECT_EQ(j.waitForObject(second.fd, 0), 0);   // already signalled
+    EXPECT_EQ(j.waitForObject(second.fd, -1), 0);  // without limit
     EXPECT_EQ(j.waitTime(10), 0);
     return kJobDone;
   });

@@ -51,7 +51,9 @@ void SampleSink::addFramesWritten(int32_t frames) {
   framesWritten_ = static_cast<int32_t>(total);
 }
 
-NullSource::NullSource(uint8_t status) : SampleSource(11025, 1) { setStatus(status); }
+NullSource::NullSource(uint8_t status) : SampleSource(11025, 1) {
+  setStatus(status);
+}
 
 int32_t NullSource::read(Sample* buffer, int32_t frames) {
   if (frames <= 0) return 0;

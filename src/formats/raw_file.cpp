@@ -1,0 +1,61 @@
+#include "formats/raw_file.h"
+
+#include <optional>
+
+#include "formats/headered_file_writer.h"
+#include "formats/positioned_file_reader.h"
+#include "formats/vox.h"
+
+namespace quillon {
+namespace {
+
+constexpr int kCodecVox = 0;
+
+std::optional<SampleEncoding> encodingOf(int codec) {
+  switch (codec) {
+    case 1:
+      return SampleEncoding::MuLaw;
+    case 2:
+      return SampleEncoding::ALaw;
+    case 3:
+      return SampleEncoding::Pcm16Le;
+    case 4:
+      return SampleEncoding::Unsigned8;
+    case 5:
+      return SampleEncoding::Signed8;
+    case 6:
+      return SampleEncoding::Pcm16Be;
+    case 7:
+      return SampleEncoding::Float32Le;
+    case 8:
+      return SampleEncoding::Float32Be;
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace
+
+Ref<SampleSource> OpenRawSource(const std::string& path, const RawLayout& layout) {
+  if (layout.codec == kCodecVox) return OpenVoxSource(path, layout.sampleRate);
+  const std::optional<SampleEncoding> encoding = encodingOf(layout.codec);
+  if (!encoding) return makeRef<NullSource>();
+  platform::File file;
+  if (!file.open(path, platform::File::Mode::Read)) return makeRef<NullSource>(kSourceCannotOpen);
+  PositionedFileReader::Layout positioned;
+  positioned.sampleRate = layout.sampleRate;
+  positioned.channels = layout.channels;
+  positioned.encoding = *encoding;
+  return makeRef<PositionedFileReader>(std::move(file), positioned);
+}
+
+Ref<SampleSink> CreateRawSink(const std::string& path, const RawLayout& layout) {
+  if (layout.codec == kCodecVox) return CreateVoxSink(path, layout.sampleRate);
+  const std::optional<SampleEncoding> encoding = encodingOf(layout.codec);
+  if (!encoding) return makeRef<NullSink>();
+  return makeRef<HeaderedFileWriter>(
+      path, layout.sampleRate, layout.channels,
+      std::make_unique<SampleDataEncoder>(*encoding, layout.channels), HeaderBuilder());
+}
+
+}  // namespace quillon

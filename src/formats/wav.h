@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "document/sample_stream.h"
+#include "formats/sample_encoding.h"
+#include "formats/wave_format_record.h"
+#include "platform/file.h"
+#include "platform/ref_counted.h"
+
+namespace quillon {
+
+// Opens a RIFF/WAVE file: PCM of 8, 16, 24 and 32 bits, 32-bit float, GSM 06.10 (tag 49), any
+// format a codec driver decodes, and the extensible form of PCM and float. Never null: on
+// failure a NullSource with status 3 (corrupt), 4 (cannot be opened) or 5 (codec missing).
+// A file still being written (a negative data size) opens too; its length grows as it is read.
+Ref<SampleSource> OpenWavSource(const std::string& path);
+
+// The integer or float reader on a handle positioned at the first data byte (taken over).
+// `dataBytes` of −1 means that the size is not known.
+Ref<SampleSource> OpenWavSourceFromHandle(platform::File file, int32_t sampleRate, int channels,
+                                          SampleEncoding encoding, int64_t dataBytes);
+
+// Chooses the writer by the record: PCM by its bits, float for tag 3 and 32 bits, GSM 06.10 for
+// tag 49, anything else through the codec manager. Status bit 0 when the file cannot be created
+// or no codec takes the format.
+Ref<SampleSink> CreateWavSink(const std::string& path, const WaveFormatRecord& format);
+// Plain PCM of 1, 2, 3 or 4 bytes per sample.
+Ref<SampleSink> CreatePcmWavSink(const std::string& path, int32_t sampleRate, int channels,
+                                 int bytesPerSample);
+
+// The display name of the file's format tag; "Microsoft Unknown Wave Format" when the file or
+// its "fmt " chunk cannot be read or the tag is not registered.
+std::string GetWavCodecName(const std::string& path);
+// The name of a format tag in the table of registered tags.
+std::string wavCodecNameForTag(uint16_t tag);
+// The first 18 + cbSize bytes of the file's "fmt " chunk (the rest zero); a zero record (tag 0)
+// when there is none.
+WaveFormatRecord ReadWavFormat(const std::string& path);
+
+// The default WAV save format, kept in "WavCodec.wff" in the program's configuration folder:
+// written with 16-bit PCM of the document's format when missing, then read back.
+WaveFormatRecord readDefaultWavFormat(int32_t sampleRate, int channels);
+bool writeDefaultWavFormat(const WaveFormatRecord& format);
+std::string defaultWavFormatPath();
+
+}  // namespace quillon

@@ -1,0 +1,104 @@
+#include <algorithm>
+#include <cstring>
+
+#include "formats/byte_io.h"
+#include "formats/positioned_file_reader.h"
+#include "formats/wav.h"
+#include "formats/wav_chunks.h"
+
+namespace quillon {
+namespace {
+
+constexpr uint32_t kMaxRate = 196000;
+constexpr uint16_t kTagPcm = 1;
+constexpr uint16_t kTagFloat = 3;
+constexpr uint16_t kTagGsm = 49;
+constexpr uint16_t kTagExtensible = 0xFFFE;
+
+Ref<SampleSource> failed(uint8_t status) {
+  return makeRef<NullSource>(status);
+}
+
+// The tag a file's samples really have: the extensible form names it in its sub-format.
+uint16_t effectiveTag(const WavFormatChunk& fmt) {
+  if (fmt.tag == kTagExtensible && fmt.bytes.size() >= 26) {
+    return uint16_t(fmt.bytes[24] | fmt.bytes[25] << 8);
+  }
+  return fmt.tag;
+}
+
+}  // namespace
+
+Ref<SampleSource> OpenWavSourceFromHandle(platform::File file, int32_t sampleRate, int channels,
+                                          SampleEncoding encoding, int64_t dataBytes) {
+  PositionedFileReader::Layout layout;
+  layout.sampleRate = sampleRate;
+  layout.channels = channels;
+  layout.encoding = encoding;
+  layout.dataStart = file.tell();
+  layout.dataBytes = dataBytes;
+  return makeRef<PositionedFileReader>(std::move(file), layout);
+}
+
+Ref<SampleSource> OpenWavSource(const std::string& path) {
+  platform::File file;
+  if (!file.open(path, platform::File::Mode::Read)) return failed(kSourceCannotOpen);
+  WavChunks chunks;
+  const uint8_t status = findWavChunks(file, chunks, true);
+  if (status != kSourceOk) return failed(status);
+  const WavFormatChunk& fmt = chunks.format;
+  if (fmt.channels < 1 || fmt.channels > 255 || fmt.sampleRate < 1 || fmt.sampleRate > kMaxRate) {
+    return failed(kSourceCorrupt);
+  }
+  const auto rate = int32_t(fmt.sampleRate);
+  const uint16_t tag = effectiveTag(fmt);
+
+  PositionedFileReader::Layout layout;
+  layout.sampleRate = rate;
+  layout.channels = fmt.channels;
+  layout.dataStart = chunks.dataStart;
+  layout.dataBytes = chunks.dataBytes;
+  layout.sizeFieldOffset = chunks.dataStart - 4;
+  if (tag == kTagPcm) {
+    const int bits = fmt.bitsPerSample;
+    layout.encoding = bits <= 8    ? SampleEncoding::Unsigned8
+                      : bits <= 16 ? SampleEncoding::Pcm16Le
+                      : bits <= 24 ? SampleEncoding::Pcm24Le
+                                   : SampleEncoding::Pcm32Le;
+  } else if (tag == kTagFloat) {
+    if (fmt.bitsPerSample != 32) return failed(kSourceCorrupt);
+    layout.encoding = SampleEncoding::Float32Le;
+  } else if (tag == kTagGsm) {
+    file.seek(chunks.dataStart);
+    return openGsmWavReader(std::move(file), rate, chunks.dataBytes);
+  } else {
+    return openCompressedWavReader(std::move(file), fmt, chunks);
+  }
+  return makeRef<PositionedFileReader>(std::move(file), layout);
+}
+
+std::string GetWavCodecName(const std::string& path) {
+  platform::File file;
+  WavChunks chunks;
+  if (!file.open(path, platform::File::Mode::Read) ||
+      findWavChunks(file, chunks, false) != kSourceOk) {
+    return wavCodecNameForTag(0);
+  }
+  return wavCodecNameForTag(chunks.format.tag);
+}
+
+WaveFormatRecord ReadWavFormat(const std::string& path) {
+  platform::File file;
+  WavChunks chunks;
+  if (!file.open(path, platform::File::Mode::Read) ||
+      findWavChunks(file, chunks, false) != kSourceOk) {
+    WaveFormatRecord none;
+    none.tag = 0;
+    none.channels = 0;
+    none.sampleRate = 0;
+    return none;
+  }
+  return WaveFormatRecord::fromBytes(chunks.format.bytes.data(), chunks.format.bytes.size());
+}
+
+}  // namespace quillon

@@ -21,8 +21,28 @@ run_suite() {
   ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
 
+# A few seconds of libFuzzer per target, from the checked-in seeds (tools/fuzz.sh for long runs).
+fuzz_smoke() {
+  echo "== fuzz smoke" >&2
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+    -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON -DQUILLON_BUILD_BENCH=OFF >/dev/null
+  local targets
+  targets=$(sed -n 's/^quillon_fuzz_target(\([a-z0-9_]*\).*/\1/p' tests/fuzz/CMakeLists.txt)
+  cmake --build build-fuzz --target $targets
+  local work
+  work=$(mktemp -d)
+  for target in $targets; do
+    mkdir -p "$work/$target"
+    "build-fuzz/tests/fuzz/$target" -max_total_time=5 -artifact_prefix="$work/" \
+      "$work/$target" "tests/fuzz/corpus/$target" 2>"$work/$target.log" ||
+      { cat "$work/$target.log" >&2; echo "fuzz target $target failed" >&2; exit 1; }
+  done
+  rm -rf "$work"
+}
+
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 if [ $fast -eq 0 ]; then
   run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DQUILLON_BUILD_BENCH=OFF
+  fuzz_smoke
 fi
 echo "== all tests passed" >&2

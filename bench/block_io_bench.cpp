@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench_folder.h"
+#include "bench_timing.h"
 #include "document/block_writer.h"
 #include "document/clip_reader.h"
 #include "platform/file.h"
@@ -18,12 +19,6 @@ namespace {
 constexpr int kChannels = 2;
 constexpr int32_t kFramesPerChunk = 8192;
 constexpr int32_t kTenMinutes = 10 * 60 * 44100;
-
-double secondsOf(const auto& work) {
-  auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 std::vector<Sample> musicLikeChunk() {
   std::vector<Sample> chunk(size_t(kFramesPerChunk) * kChannels);

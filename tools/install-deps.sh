@@ -8,7 +8,7 @@ build_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 test_packages=(
-  clang-format
+  clang-format clang libclang-rt-14-dev
   sox libsox-fmt-all libgsm-tools
 )
 

@@ -12,10 +12,10 @@
 namespace quillon {
 namespace {
 
+using gsm610::kFrameBytes;
 using gsm610::kFrameSamples;
+using gsm610::kMsBlockBytes;
 
-constexpr size_t kFrameBytes = 33;
-constexpr size_t kBlockBytes = 65;  // two frames in the WAV packing
 constexpr int32_t kPeakBound = 1048544;
 
 // Decodes frames (one per raw block, two per WAV block) and turns them into sample words.
@@ -88,7 +88,7 @@ class GsmEncoder : public DataEncoder {
     }
     const size_t at = out.size();
     if (wavPacking_) {
-      out.resize(at + kBlockBytes);
+      out.resize(at + kMsBlockBytes);
       gsm610::packMsBlock(frames[0], frames[1], out.data() + at);
     } else {
       out.resize(at + kFrameBytes);
@@ -122,7 +122,7 @@ Ref<SampleSource> OpenGsmWavSource(platform::File file, int64_t dataBytes, int32
   layout.sampleRate = sampleRate;
   layout.dataStart = file.tell();
   layout.dataBytes = dataBytes;
-  layout.blockBytes = kBlockBytes;
+  layout.blockBytes = kMsBlockBytes;
   layout.framesPerBlock = 2 * kFrameSamples;
   return makeRef<GsmReader>(std::move(file), layout, true);
 }
@@ -141,8 +141,8 @@ Ref<SampleSink> CreateGsmWavSink(const std::string& path, int32_t sampleRate) {
   format.tag = 49;
   format.channels = 1;
   format.sampleRate = uint32_t(sampleRate);
-  format.averageBytesPerSecond = uint32_t(sampleRate) * kBlockBytes / (2 * kFrameSamples);
-  format.blockAlign = kBlockBytes;
+  format.averageBytesPerSecond = uint32_t(sampleRate) * kMsBlockBytes / (2 * kFrameSamples);
+  format.blockAlign = kMsBlockBytes;
   format.bitsPerSample = 0;
   format.extra = {uint8_t(2 * kFrameSamples), uint8_t((2 * kFrameSamples) >> 8)};
   return makeRef<HeaderedFileWriter>(path, sampleRate, 1, std::make_unique<GsmEncoder>(true),

@@ -38,8 +38,9 @@ inline void exercise(const Ref<SampleSource>& source) {
     if (source->read(buffer.data(), n) < 0) break;
     done += n;
   }
-  for (int32_t at : {-5, 0, 1, length / 2, length - 1, length + 3}) {
-    source->seek(at);
+  for (int64_t at : {int64_t{-5}, int64_t{0}, int64_t{1}, int64_t{length} / 2, int64_t{length} - 1,
+                     int64_t{length} + 3}) {
+    source->seek(int32_t(std::min<int64_t>(at, 0x7FFFFFFF)));
     source->read(buffer.data(), 100);
   }
   source->lengthUnknown();

@@ -95,9 +95,8 @@ class CodecDataEncoder : public DataEncoder {
 
 }  // namespace
 
-Ref<SampleSource> openCompressedWavReader(platform::File file, const WavFormatChunk& format,
-                                          const WavChunks& chunks) {
-  const platform::WaveFormat compressed = format.toWaveFormat();
+Ref<SampleSource> openCompressedWavReader(platform::File file, const WavChunks& chunks) {
+  const platform::WaveFormat compressed = chunks.format.toWaveFormat();
   const platform::WaveFormat pcm =
       platform::WaveFormat::pcm16(compressed.sampleRate, compressed.channels);
   std::unique_ptr<platform::CodecStream> stream =

@@ -16,18 +16,6 @@ bool readAt(platform::File& file, int64_t offset, uint8_t* out, size_t count) {
 
 }  // namespace
 
-platform::WaveFormat WavFormatChunk::toWaveFormat() const {
-  platform::WaveFormat format;
-  format.tag = tag;
-  format.channels = channels;
-  format.sampleRate = sampleRate;
-  format.averageBytesPerSecond = averageBytesPerSecond;
-  format.blockAlign = blockAlign;
-  format.bitsPerSample = bitsPerSample;
-  if (bytes.size() > 18) format.extra.assign(bytes.begin() + 18, bytes.end());
-  return format;
-}
-
 uint8_t findWavChunks(platform::File& file, WavChunks& chunks, bool wantData) {
   int64_t offset = 0;
   // Leading foreign chunks before RIFF/WAVE.
@@ -57,20 +45,12 @@ uint8_t findWavChunks(platform::File& file, WavChunks& chunks, bool wantData) {
       if (size < kMinFormatBytes || size > kMaxFormatBytes) return kSourceCorrupt;
       std::vector<uint8_t> body(size);
       if (!readAt(file, offset + 8, body.data(), size)) return kSourceCorrupt;
-      ByteReader fmt(body);
-      WavFormatChunk& f = chunks.format;
-      f.tag = fmt.u16le();
-      f.channels = fmt.u16le();
-      f.sampleRate = fmt.u32le();
-      f.averageBytesPerSecond = fmt.u32le();
-      f.blockAlign = fmt.u16le();
-      f.bitsPerSample = fmt.u16le();
-      const size_t extra = size >= 18 ? std::min<size_t>(fmt.u16le(), size - 18) : 0;
-      f.bytes.assign(body.begin(), body.begin() + std::min<size_t>(size, 18));
-      f.bytes.resize(18, 0);
-      f.bytes[16] = uint8_t(extra);
-      f.bytes[17] = uint8_t(extra >> 8);
-      f.bytes.insert(f.bytes.end(), body.begin() + 18, body.begin() + 18 + ptrdiff_t(extra));
+      // cbSize: 0 for a chunk of 16 or 17 bytes, and no more than the chunk holds.
+      const size_t extra = size >= 18 ? std::min<size_t>(body[16] | body[17] << 8, size - 18) : 0;
+      body.resize(std::max<size_t>(size, 18), 0);
+      body[16] = uint8_t(extra);
+      body[17] = uint8_t(extra >> 8);
+      chunks.format = WaveFormatRecord::fromBytes(body.data(), 18 + extra);
       haveFormat = true;
       offset += 8 + int64_t{size} + (size & 1);
       if (!wantData) return kSourceOk;

@@ -4,29 +4,16 @@
 #include <vector>
 
 #include "document/sample_stream.h"
-#include "platform/codec_manager.h"
+#include "formats/wave_format_record.h"
 #include "platform/file.h"
 #include "platform/ref_counted.h"
 
 namespace quillon {
 
-// The "fmt " chunk of a WAV file.
-struct WavFormatChunk {
-  uint16_t tag = 0;
-  uint16_t channels = 0;
-  uint32_t sampleRate = 0;
-  uint32_t averageBytesPerSecond = 0;
-  uint16_t blockAlign = 0;
-  uint16_t bitsPerSample = 0;
-  // The first 18 + cbSize bytes of the chunk (cbSize taken as 0 for a chunk of 16 or 17 bytes,
-  // and limited to what the chunk holds).
-  std::vector<uint8_t> bytes;
-
-  platform::WaveFormat toWaveFormat() const;
-};
-
 struct WavChunks {
-  WavFormatChunk format;
+  // The first 18 + cbSize bytes of the "fmt " chunk (cbSize taken as 0 for a chunk of 16 or 17
+  // bytes, and limited to what the chunk holds).
+  WaveFormatRecord format;
   int64_t dataStart = 0;    // file offset of the first sample byte
   int64_t dataBytes = -1;   // the data chunk's size field, signed: negative while being written
   int64_t factFrames = -1;  // the "fact" chunk's frame count, when there is one
@@ -40,7 +27,6 @@ uint8_t findWavChunks(platform::File& file, WavChunks& chunks, bool wantData);
 // Readers of WAV files whose samples need a codec: GSM 06.10 (tag 49) and the formats of the
 // codec manager's drivers. They take over the file.
 Ref<SampleSource> openGsmWavReader(platform::File file, int32_t sampleRate, int64_t dataBytes);
-Ref<SampleSource> openCompressedWavReader(platform::File file, const WavFormatChunk& format,
-                                          const WavChunks& chunks);
+Ref<SampleSource> openCompressedWavReader(platform::File file, const WavChunks& chunks);
 
 }  // namespace quillon

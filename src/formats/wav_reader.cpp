@@ -20,10 +20,9 @@ Ref<SampleSource> failed(uint8_t status) {
 }
 
 // The tag a file's samples really have: the extensible form names it in its sub-format.
-uint16_t effectiveTag(const WavFormatChunk& fmt) {
-  if (fmt.tag == kTagExtensible && fmt.bytes.size() >= 26) {
-    return uint16_t(fmt.bytes[24] | fmt.bytes[25] << 8);
-  }
+uint16_t effectiveTag(const WaveFormatRecord& fmt) {
+  if (fmt.tag == kTagExtensible && fmt.extraSize >= 8)
+    return uint16_t(fmt.extra[6] | fmt.extra[7] << 8);
   return fmt.tag;
 }
 
@@ -46,7 +45,7 @@ Ref<SampleSource> OpenWavSource(const std::string& path) {
   WavChunks chunks;
   const uint8_t status = findWavChunks(file, chunks, true);
   if (status != kSourceOk) return failed(status);
-  const WavFormatChunk& fmt = chunks.format;
+  const WaveFormatRecord& fmt = chunks.format;
   if (fmt.channels < 1 || fmt.channels > 255 || fmt.sampleRate < 1 || fmt.sampleRate > kMaxRate) {
     return failed(kSourceCorrupt);
   }
@@ -72,7 +71,7 @@ Ref<SampleSource> OpenWavSource(const std::string& path) {
     file.seek(chunks.dataStart);
     return openGsmWavReader(std::move(file), rate, chunks.dataBytes);
   } else {
-    return openCompressedWavReader(std::move(file), fmt, chunks);
+    return openCompressedWavReader(std::move(file), chunks);
   }
   return makeRef<PositionedFileReader>(std::move(file), layout);
 }
@@ -92,13 +91,9 @@ WaveFormatRecord ReadWavFormat(const std::string& path) {
   WavChunks chunks;
   if (!file.open(path, platform::File::Mode::Read) ||
       findWavChunks(file, chunks, false) != kSourceOk) {
-    WaveFormatRecord none;
-    none.tag = 0;
-    none.channels = 0;
-    none.sampleRate = 0;
-    return none;
+    return WaveFormatRecord::fromBytes(nullptr, 0);
   }
-  return WaveFormatRecord::fromBytes(chunks.format.bytes.data(), chunks.format.bytes.size());
+  return chunks.format;
 }
 
 }  // namespace quillon

@@ -1,0 +1,86 @@
+#include "effects/auto_trim.h"
+
+#include <algorithm>
+
+#include "document/block_format.h"
+#include "document/clip_editing.h"
+#include "effects/decibel_table.h"
+#include "effects/effect_messages.h"
+#include "effects/gain_math.h"
+#include "platform/file.h"
+
+namespace quillon {
+
+std::vector<uint8_t> collectPeaks(const Clip& clip) {
+  const int ch = clip.channels;
+  const int64_t groups = clip.length() / kPeakGroupFrames + 1;
+  std::vector<uint8_t> table(size_t(groups) * ch * 2, 0);
+  int64_t f = 0;
+  for (const Segment& segment : clip.segments) {
+    const int64_t first = f / kPeakGroupFrames;
+    f += segment.length;
+    if (segment.isSilence() || first >= groups) continue;
+    platform::File peaks;
+    if (!peaks.open(BlockStore::instance().peakPath(segment.block()), platform::File::Mode::Read)) {
+      continue;
+    }
+    const int64_t last = std::min<int64_t>(groups, (f + kPeakGroupFrames - 1) / kPeakGroupFrames);
+    const size_t bytes = size_t(last - first) * ch * 2;
+    uint8_t* into = table.data() + size_t(first) * ch * 2;
+    const int64_t got = peaks.readAt(into, bytes, peakEntryOffset(segment.offset, ch));
+    // Seen through the Segment's gain (8.8 from the gain's top bits), at most full scale.
+    const int32_t factor = segment.gain >> 16;
+    for (int64_t i = 0; i < std::max<int64_t>(got, 0); ++i) {
+      into[i] = uint8_t(std::clamp<int64_t>((int64_t{into[i]} * factor) >> 8, 0, 255));
+    }
+  }
+  return table;
+}
+
+TrimRange findTrimRange(const std::vector<uint8_t>& peaks, int channels, int32_t totalFrames,
+                        int thresholdDb) {
+  TrimRange range{0, totalFrames};
+  const int64_t entries = int64_t(peaks.size()) / 2;
+  const int peak = peaks.empty() ? 0 : *std::max_element(peaks.begin(), peaks.end());
+  const int64_t amplitude = DecibelTable::instance().amplitude(clampDecibels(thresholdDb));
+  const int threshold = int(std::min<int64_t>((peak * amplitude) >> 24, 255));
+  auto loud = [&](int64_t entry) {
+    return threshold < peaks[size_t(entry) * 2] || threshold < peaks[size_t(entry) * 2 + 1];
+  };
+  for (int64_t entry = channels; entry < entries; ++entry) {
+    if (loud(entry)) {
+      range.start = int32_t((entry / channels) * kPeakGroupFrames - kPeakGroupFrames);
+      break;
+    }
+  }
+  const int64_t groups = entries / channels;
+  for (int64_t entry = (groups - 2) * channels; entry >= 0; --entry) {
+    if (loud(entry)) {
+      range.end = int32_t((entry / channels + 1) * kPeakGroupFrames);
+      break;
+    }
+  }
+  return range;
+}
+
+AutoTrimJob::AutoTrimJob(Ref<WaveDocument> document, int thresholdDb)
+    : Job("Auto Trim"), document_(std::move(document)), threshold_(thresholdDb) {}
+
+int AutoTrimJob::run() {
+  setLine(messages::kAutoTrim, 0);
+  setLine(messages::kPleaseWait, 1);
+  WaveDocument& document = *document_;
+  range_ = findTrimRange(collectPeaks(document.audio), document.audio.channels,
+                         document.audio.length(), threshold_);
+  deleteFrom(document.audio, range_.end);
+  deleteBefore(document.audio, range_.start);
+  std::erase_if(document.markers, [&](const Bookmark& marker) {
+    return marker.position < range_.start || marker.position > range_.end;
+  });
+  for (Bookmark& marker : document.markers)
+    marker.position -= range_.start;
+  document.cursor = 0;
+  return kJobDone;
+}
+
+}  // namespace quillon

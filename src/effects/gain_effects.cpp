@@ -15,6 +15,21 @@ namespace {
 
 constexpr int32_t kBlockFrames = 8192;
 
+// Frame i of `out` is frame n − 1 − i of `in`, channels in their order.
+void reverseFrames(const Sample* in, Sample* out, int32_t n, int ch) {
+  if (ch == 1) {
+    std::reverse_copy(in, in + n, out);
+  } else if (ch == 2) {
+    for (int32_t i = 0; i < n; ++i) {
+      out[2 * i] = in[2 * (n - 1 - i)];
+      out[2 * i + 1] = in[2 * (n - 1 - i) + 1];
+    }
+  } else {
+    for (int32_t i = 0; i < n; ++i)
+      std::copy_n(in + size_t(n - 1 - i) * ch, ch, out + size_t(i) * ch);
+  }
+}
+
 class EnvelopeDescriptor : public EffectDescriptor {
  public:
   explicit EnvelopeDescriptor(std::vector<EnvelopePoint> points) : points_(std::move(points)) {}
@@ -100,9 +115,7 @@ int ReverseJob::run() {
     p -= n;
     reader->seek(int32_t(p));
     if (reader->read(in.data(), n) < 0) return kJobFailed;
-    for (int32_t i = 0; i < n; ++i) {
-      std::copy_n(in.data() + size_t(n - 1 - i) * ch, ch, out.data() + size_t(i) * ch);
-    }
+    reverseFrames(in.data(), out.data(), n, ch);
     if (!writer->write(out.data(), n)) return kJobFailed;
     remaining -= n;
   }

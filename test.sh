@@ -25,7 +25,8 @@ run_suite() {
 fuzz_smoke() {
   echo "== fuzz smoke" >&2
   cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
-    -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON -DQUILLON_BUILD_BENCH=OFF >/dev/null
+    -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON -DQUILLON_SANITIZE=ON -DQUILLON_BUILD_BENCH=OFF \
+    >/dev/null
   local targets
   targets=$(sed -n 's/^quillon_fuzz_target(\([a-z0-9_]*\).*/\1/p' tests/fuzz/CMakeLists.txt)
   cmake --build build-fuzz --target $targets

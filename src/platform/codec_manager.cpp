@@ -1,5 +1,7 @@
 #include "platform/codec_manager.h"
 
+#include "platform/codecs/codec_drivers.h"
+
 namespace quillon::platform {
 
 WaveFormat WaveFormat::pcm16(uint32_t sampleRate, uint16_t channels) {
@@ -19,7 +21,10 @@ CodecManager& CodecManager::instance() {
 }
 
 CodecManager::CodecManager() {
-  // Our own drivers are registered here.
+  addDriver(makeImaAdpcmDriver());
+  addDriver(makeMsAdpcmDriver());
+  addDriver(makeALawDriver());
+  addDriver(makeMuLawDriver());
 }
 
 const CodecDriver* CodecManager::findDriver(uint16_t manufacturerId, uint16_t productId) const {

@@ -6,12 +6,12 @@
 #include "effects/gain_math.h"
 #include "effects/loop_stream.h"
 #include "effects/peak_limiter.h"
-#include "support/array_source.h"
+#include "support/memory_source.h"
 
 namespace quillon {
 namespace {
 
-using testing::ArraySource;
+using testing::memorySource;
 using testing::readFrames;
 
 std::vector<Sample> ramp(int frames) {
@@ -29,7 +29,7 @@ TEST(PeakLimiterTest, WindowsFollowTheRateAndLiveness) {
   } cases[] = {{44100, false, 1260}, {44100, true, 630}, {8000, false, 228},
                {8000, true, 114},    {400, false, 16},   {1000000, false, 8192}};
   for (const auto& c : cases) {
-    PeakLimiter limiter(makeRef<ArraySource>(ramp(10), 1, c.rate, 0x200000, c.live));
+    PeakLimiter limiter(memorySource(ramp(10), 1, c.rate, 0x200000, c.live));
     EXPECT_EQ(limiter.windowFrames(), c.window) << c.rate;
   }
   EXPECT_EQ(PeakLimiter::windowGain(0x7FFF0, 0x7FFF0), kUnityGain);
@@ -37,9 +37,9 @@ TEST(PeakLimiterTest, WindowsFollowTheRateAndLiveness) {
 }
 
 TEST(PeakLimiterTest, OnlyStreamsThatMayPassTheLimitAreWrapped) {
-  auto quiet = makeRef<ArraySource>(ramp(10), 1, 44100, kFullScale16);
+  auto quiet = memorySource(ramp(10), 1, 44100, kFullScale16);
   EXPECT_EQ(limitTo(quiet).get(), quiet.get());
-  auto loud = makeRef<ArraySource>(ramp(10), 1, 44100, 0x200000);
+  auto loud = memorySource(ramp(10), 1, 44100, 0x200000);
   Ref<SampleSource> limited = limitTo(loud);
   EXPECT_NE(limited.get(), loud.get());
   EXPECT_EQ(limited->peakBound(), kFullScale16);
@@ -57,7 +57,7 @@ TEST(PeakLimiterTest, NothingPassesTheLimitAndQuietPassagesStayUntouched) {
       for (int i = 0; i < 5000 * channels; ++i)
         words.push_back(value(random));
     }
-    auto source = makeRef<ArraySource>(words, channels, 44100, 0x200000);
+    auto source = memorySource(words, channels, 44100, 0x200000);
     PeakLimiter limiter(source);
     std::vector<Sample> out;
     for (int i = 0; i < 30; ++i) {
@@ -76,7 +76,7 @@ TEST(PeakLimiterTest, NothingPassesTheLimitAndQuietPassagesStayUntouched) {
 }
 
 TEST(LoopStreamTest, PlaysTheRangeOverAndOver) {
-  auto source = makeRef<ArraySource>(ramp(3 * 44100), 1);
+  auto source = memorySource(ramp(3 * 44100), 1);
   LoopStream loop(source, 44100, 88200);
   loop.seek(88190);
   const std::vector<Sample> wrap = readFrames(loop, 20);
@@ -89,7 +89,7 @@ TEST(LoopStreamTest, PlaysTheRangeOverAndOver) {
 }
 
 TEST(LoopStreamTest, AnEmptyRangeIsRefusedAndReadsSilence) {
-  auto source = makeRef<ArraySource>(ramp(100), 1);
+  auto source = memorySource(ramp(100), 1);
   LoopStream empty(source, 50, 50);
   EXPECT_NE(empty.status(), kSourceOk);
   EXPECT_EQ(readFrames(empty, 5), std::vector<Sample>(5, 0));
@@ -99,7 +99,7 @@ TEST(LoopStreamTest, AnEmptyRangeIsRefusedAndReadsSilence) {
 }
 
 TEST(EnvelopeFilterTest, FadeInRisesFromZeroToJustBelowUnity) {
-  auto source = makeRef<ArraySource>(std::vector<Sample>(8192, 1 << 20), 1);
+  auto source = memorySource(std::vector<Sample>(8192, 1 << 20), 1);
   EnvelopeFilter fade(source, {{0, 0}, {8192, kUnityGain}});
   const std::vector<Sample> out = readFrames(fade, 8192);
   EXPECT_EQ(out[0], 0);
@@ -114,7 +114,7 @@ TEST(EnvelopeFilterTest, FadeInRisesFromZeroToJustBelowUnity) {
 TEST(GainFilterTest, PercentGainsAreAppliedInCoarseSteps) {
   EXPECT_EQ(GainFilter::gainForPercent(100), kUnityGain);
   EXPECT_EQ(GainFilter::gainForPercent(150), 768 << 15);
-  GainFilter louder(makeRef<ArraySource>(std::vector<Sample>{1000, -1000}, 1),
+  GainFilter louder(memorySource(std::vector<Sample>{1000, -1000}, 1),
                     GainFilter::gainForPercent(150));
   EXPECT_EQ(louder.peakBound(), kDefaultPeakBound);
   EXPECT_EQ(readFrames(louder, 2), (std::vector<Sample>{1500, -1500}));

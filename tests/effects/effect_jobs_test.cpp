@@ -247,6 +247,26 @@ TEST_F(EffectJobsTest, AutoTrimSeesSegmentGainsAndSkipsSilence) {
   EXPECT_EQ(range.end, 1536);
 }
 
+TEST_F(EffectJobsTest, ClipConversionChangesFormatOrLeavesTheClip) {
+  std::vector<Sample> stereo;
+  for (Sample s : sine(22050, 441, 200000, 22050))
+    stereo.insert(stereo.end(), {s, s});
+  Clip clip = writeClip(stereo, 2, 22050);
+  ClipConversionJob same(clip, 22050, 2);
+  EXPECT_EQ(runJob(same, view.ui), kJobDone);
+  EXPECT_EQ(readAll(clip), stereo);
+  ClipConversionJob convert(clip, 44100, 1);
+  EXPECT_EQ(runJob(convert, view.ui), kJobDone);
+  EXPECT_EQ(view.ui.jobTitles.back(), "Converting Rate");
+  EXPECT_EQ(clip.sampleRate, 44100);
+  EXPECT_EQ(clip.channels, 1);
+  EXPECT_NEAR(clip.length(), 44100, 40);
+  view.ui.cancelAfterReports = 0;
+  ClipConversionJob cancelled(clip, 8000, 1);
+  EXPECT_EQ(runJob(cancelled, view.ui), kJobCancelled);
+  EXPECT_EQ(clip.sampleRate, 44100);  // as it was
+}
+
 TEST_F(EffectJobsTest, TransferMovesEverythingOrFailsVisibly) {
   Clip source = writeClip({1, 2, 3});
   Clip target;

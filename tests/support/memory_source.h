@@ -12,8 +12,11 @@ namespace quillon::testing {
 // still being written), and it remembers how far it was read and how often it was seeked.
 class MemorySource : public SampleSource {
  public:
-  MemorySource(std::vector<Sample> words, int channels, int32_t rate)
-      : SampleSource(rate, channels), words_(std::move(words)) {}
+  MemorySource(std::vector<Sample> words, int channels, int32_t rate = kDefaultSampleRate,
+               bool growing = false)
+      : SampleSource(rate, channels), words_(std::move(words)) {
+    if (growing) shown = length();
+  }
   int32_t read(Sample* buffer, int32_t frames) override {
     const int ch = channels();
     for (int64_t i = 0; i < int64_t{frames} * ch; ++i) {
@@ -44,7 +47,8 @@ class MemorySource : public SampleSource {
 };
 
 // A memory source with a given peak bound, whose length may be marked as not final.
-inline Ref<MemorySource> memorySource(std::vector<Sample> words, int channels, int32_t rate = 44100,
+inline Ref<MemorySource> memorySource(std::vector<Sample> words, int channels = 1,
+                                      int32_t rate = kDefaultSampleRate,
                                       int32_t peakBound = kDefaultPeakBound, bool live = false) {
   auto source = makeRef<MemorySource>(std::move(words), channels, rate);
   source->markPeakBound(peakBound);
@@ -61,6 +65,16 @@ inline std::vector<Sample> readWords(const Ref<SampleSource>& source, int32_t fr
 inline std::vector<Sample> readFrames(SampleSource& source, int32_t frames) {
   std::vector<Sample> words(size_t(frames) * source.channels());
   source.read(words.data(), frames);
+  return words;
+}
+
+// A reproducible noise of `count` words within ±amplitude.
+inline std::vector<Sample> noise(size_t count, int32_t amplitude, uint32_t seed = 1) {
+  std::vector<Sample> words(count);
+  for (Sample& w : words) {
+    seed = seed * 1664525 + 1013904223;
+    w = Sample(int64_t(seed >> 8) % (2 * int64_t{amplitude} + 1) - amplitude);
+  }
   return words;
 }
 

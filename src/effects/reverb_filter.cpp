@@ -1,0 +1,239 @@
+#include "effects/reverb_filter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "effects/decibel_table.h"
+#include "effects/frame_time.h"
+#include "effects/gain_math.h"
+#include "effects/mix_kernels.h"
+
+namespace quillon {
+namespace {
+
+// Reflection delays in units of 256 frames, at every rate: six of order 3, fifteen of order 4,
+// twenty of order 5.
+// clang-format off
+constexpr std::array<double, ReverbFilter::kReflectionCount> kReflectionFactors = {
+    1.0, 2.0, 2.52, 2.56, 2.58, 2.63,
+    2.75, 2.78, 2.79, 2.8, 3.0, 3.2, 3.24, 3.25, 3.26, 3.5, 3.51, 3.53, 3.6, 5.0, 5.1,
+    4.6, 5.0, 5.06, 5.6, 5.63, 5.69, 5.7, 6.15, 6.17, 6.23,
+    6.28, 6.58, 6.66, 7.1, 7.2, 7.22, 7.26, 7.5, 7.5, 7.75};
+// clang-format on
+
+int orderOf(int reflection) {
+  return reflection < 6 ? 3 : reflection < 21 ? 4 : 5;
+}
+
+// A decibel value from a double: clamped to −127 … 127 before it becomes an integer, which
+// truncates or rounds the same as clamping afterwards.
+int clampedDecibels(double decibels) {
+  return static_cast<int>(std::clamp(decibels, -127.0, 127.0));
+}
+
+Sample saturated(int64_t v) {
+  return static_cast<Sample>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                 std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace
+
+const std::array<ReverbFilter::Diffuser, 3> ReverbFilter::kDiffusers = {{
+    {{260, 327, 579, 665, 808}, 510, 2064, 110},   // 1.0, 1.26, 2.23, 2.56, 3.11
+    {{525, 673, 842, 1042, 1359}, 767, 1812, 65},  // 2.02, 2.59, 3.24, 4.01, 5.23
+    {{608, 813, 871, 876, 1274}, 423, 2513, 42},   // 2.34, 3.13, 3.35, 3.37, 4.9
+}};
+
+ReverbFilter::ReverbFilter(Ref<SampleSource> inner, int32_t decayMs, int32_t predelayMs,
+                           int32_t diffusionPercent, int wetDb, int dryDb)
+    : EffectFilter(std::move(inner)),
+      diffusionPercent_(diffusionPercent),
+      wetGain_(DecibelTable::instance().amplitude(clampDecibels(wetDb))),
+      dryGain_(DecibelTable::instance().amplitude(clampDecibels(dryDb))) {
+  const int32_t rate = sampleRate();
+  const int64_t ch = channels();
+  decayFrames_ = std::max(millisecondsToFrames(rate, decayMs), 0);
+  predelayFrames_ = std::max(millisecondsToFrames(rate, predelayMs), 0);
+  // A decay of no frames still counts one frame of tail, so that the ratios below stay finite.
+  tailFrames_ = std::max<int64_t>(2 * int64_t{decayFrames_}, 1);
+  const double tail = double(tailFrames_);
+
+  int64_t longestDelay = 0;
+  for (int k = 0; k < kReflectionCount; ++k) {
+    Reflection& r = reflections_[size_t(k)];
+    const double delay = std::min(kReflectionFactors[size_t(k)] * 256.0 + predelayFrames_,
+                                  double(std::numeric_limits<int32_t>::max()));
+    r.delay = static_cast<int32_t>(delay);
+    r.order = orderOf(k);
+    r.attenuation = clampedDecibels(std::round(-120.0 * r.delay / tail - 2.0 * r.order));
+    longestDelay = std::max<int64_t>(longestDelay, r.delay);
+  }
+
+  // The accumulator holds the whole tail and what the pre-delay pushes beyond it; it is made
+  // long enough for the latest reflection of a full block too (which short decays with short
+  // pre-delays would otherwise place past its end).
+  const int64_t frames = std::max(tailFrames_ + int64_t(7.75 * predelayFrames_) + kBlockFrames,
+                                  longestDelay + kBlockFrames);
+  const int64_t words = frames * ch;
+  if (words <= std::numeric_limits<int32_t>::max()) {
+    accumulatorWords_ = size_t(words);
+    // Only the first (block + overlap) frames of a diffuser are ever written or read.
+    diffuserWords_ = size_t((kBlockFrames + kDiffuserOverlap) * ch);
+    accumulator_.reset(new (std::nothrow) Sample[accumulatorWords_]());
+    input_.reset(new (std::nothrow) Sample[size_t(kBlockFrames * ch)]());
+    for (auto& d : diffused_)
+      d.reset(new (std::nothrow) Sample[diffuserWords_]());
+  }
+  const bool allocated =
+      accumulator_ && input_ &&
+      std::all_of(diffused_.begin(), diffused_.end(), [](auto& d) { return bool(d); });
+  if (!allocated) {
+    accumulator_.reset();
+    setStatus(kSourceInnerFailed);
+  }
+}
+
+int32_t ReverbFilter::read(Sample* buffer, int32_t frames) {
+  if (frames <= 0) return 0;
+  const int ch = channels();
+  if (!accumulator_) {
+    std::fill_n(buffer, size_t(frames) * ch, 0);
+    return frames;
+  }
+  bool failed = false;
+  for (int32_t done = 0; done < frames;) {
+    const int32_t n = std::min(frames - done, kBlockFrames);
+    if (inner_->read(input_.get(), n) < 0) failed = true;
+    processBlock(buffer + size_t(done) * ch, n);
+    done += n;
+  }
+  return failed ? -1 : frames;
+}
+
+void ReverbFilter::processBlock(Sample* out, int32_t frames) {
+  const size_t ch = channels();
+  const size_t words = size_t(frames) * ch;
+  const Sample* in = input_.get();
+  Sample* acc = accumulator_.get();
+  const DecibelTable& db = DecibelTable::instance();
+
+  const int level = blockLevel(in, words);
+  const int64_t peak = peakMagnitude(in, words);
+  if (peak > 0) {  // a silent block excites nothing: every reflection and echo would add 0
+    std::array<int32_t, kReflectionCount> reflectionGains;
+    for (size_t k = 0; k < reflections_.size(); ++k)
+      reflectionGains[k] = db.amplitude(clampDecibels(level + reflections_[k].attenuation));
+
+    // Late echoes, for each diffuser: sections of K = overlap + block frames at offsets that
+    // thin out from every period toward every shrink frames, fading from −20 to −127 dB.
+    const int64_t sectionFrames = kDiffuserOverlap + frames;
+    const double tail = double(tailFrames_);
+    std::array<std::vector<LateEcho>, 3>& echoes = lateEchoes_;
+    for (size_t d = 0; d < kDiffusers.size(); ++d) {
+      const Diffuser& diffuser = kDiffusers[d];
+      echoes[d].clear();
+      int64_t e = diffuser.firstOffset, m = diffuser.period, h = sectionFrames + e;
+      do {
+        const int32_t gain = db.amplitude(clampedDecibels(double(h) / tail * -107.0 - 20.0));
+        // A section reaching the tail's end is at −127 dB and adds nothing.
+        if (gain != 0) echoes[d].push_back({e, gain});
+        const int64_t z = (diffuser.period - diffuser.shrink) * h / tailFrames_;
+        e += m;
+        m = diffuser.period - z;
+        h = e + sectionFrames;
+      } while (tailFrames_ >= h);
+    }
+
+    // Every sum fits 32 bits when the accumulator's peak plus the bounds of everything added
+    // to one word does; then the 32-bit lanes give exactly the saturating result.
+    const int64_t diffusedPeak = 5 * peak;  // a diffused word sums at most five input words
+    int64_t bound = peakMagnitude(acc, accumulatorWords_);
+    bool fast = diffusedPeak <= std::numeric_limits<int32_t>::max();
+    for (int32_t g : reflectionGains) {
+      if (g == 0) continue;
+      bound += scaledBound(g, peak);
+      fast = fast && scalesIn32Bits(g, peak);
+    }
+    for (const auto& list : echoes) {
+      for (const LateEcho& echo : list) {
+        bound += scaledBound(echo.gain, diffusedPeak);
+        fast = fast && scalesIn32Bits(echo.gain, diffusedPeak);
+      }
+    }
+    fast = fast && bound <= std::numeric_limits<int32_t>::max();
+
+    // Early reflections, scaled with the level of this block.
+    for (size_t k = 0; k < reflections_.size(); ++k) {
+      if (reflectionGains[k] == 0) continue;
+      mixInto(acc + ch * size_t(reflections_[k].delay), in, words, reflectionGains[k], peak, fast);
+    }
+    // Diffusion: five unit-gain taps per diffuser, per channel. Saturating sums depend on their
+    // order, so the slow way goes word by word, tap by tap.
+    const size_t sectionWords = size_t(sectionFrames) * ch;
+    for (size_t d = 0; d < kDiffusers.size(); ++d) {
+      Sample* diffused = diffused_[d].get();
+      const std::array<int32_t, 5>& taps = kDiffusers[d].taps;
+      std::fill_n(diffused, sectionWords, 0);
+      if (fast) {
+        for (int32_t tap : taps)
+          mixAddedUnchecked(diffused + ch * size_t(tap), in, words);
+      } else {
+        for (size_t i = 0; i < words; ++i) {
+          for (int32_t tap : taps) {
+            Sample& at = diffused[i + ch * size_t(tap)];
+            at = saturated(int64_t{at} + in[i]);
+          }
+        }
+      }
+      for (const LateEcho& echo : echoes[d])
+        mixInto(acc + ch * size_t(echo.offset), diffused, sectionWords, echo.gain, diffusedPeak,
+                fast);
+    }
+  }
+
+  // Wet and dry mix; both products may be large, so the sum saturates (in 32-bit lanes when it
+  // cannot overflow).
+  const int64_t accumulatedPeak = peakMagnitude(acc, words);
+  if (scalesIn32Bits(wetGain_, accumulatedPeak) && scalesIn32Bits(dryGain_, peak) &&
+      scaledBound(wetGain_, accumulatedPeak) + scaledBound(dryGain_, peak) <=
+          std::numeric_limits<int32_t>::max()) {
+    std::fill_n(out, words, 0);
+    mixScaledUnchecked(out, in, words, dryGain_, peak);
+    mixScaledUnchecked(out, acc, words, wetGain_, accumulatedPeak);
+  } else {
+    for (size_t i = 0; i < words; ++i) {
+      out[i] = saturated(int64_t{splitMultiply(wetGain_, acc[i])} + splitMultiply(dryGain_, in[i]));
+    }
+  }
+  // The accumulator moves down by one block.
+  std::memmove(acc, acc + words, (accumulatorWords_ - words) * sizeof(Sample));
+  std::fill_n(acc + accumulatorWords_ - words, words, 0);
+}
+
+void ReverbFilter::mixInto(Sample* at, const Sample* source, size_t count, int32_t gain,
+                           int64_t peak, bool fast) const {
+  if (fast) {
+    mixScaledUnchecked(at, source, count, gain, peak);
+  } else {
+    mixScaled(at, source, count, gain);
+  }
+}
+
+ReverbDescriptor::ReverbDescriptor(int32_t decayMs, int32_t predelayMs, int32_t diffusionPercent,
+                                   int wetDb, int dryDb)
+    : decayMs_(decayMs),
+      predelayMs_(predelayMs),
+      diffusionPercent_(diffusionPercent),
+      wetDb_(clampDecibels(wetDb)),
+      dryDb_(clampDecibels(dryDb)) {}
+
+Ref<EffectFilter> ReverbDescriptor::makeFilter(Ref<SampleSource> source) const {
+  return makeRef<ReverbFilter>(std::move(source), decayMs_, predelayMs_, diffusionPercent_, wetDb_,
+                               dryDb_);
+}
+
+}  // namespace quillon

@@ -1,0 +1,116 @@
+#include "effects/reverb_filter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include "effects/decibel_table.h"
+#include "effects/gain_math.h"
+#include "support/memory_source.h"
+
+namespace quillon {
+namespace {
+
+using testing::memorySource;
+using testing::noise;
+using testing::readFrames;
+
+bool allZero(const std::vector<Sample>& words, size_t from, size_t step) {
+  for (size_t i = from; i < words.size(); i += step) {
+    if (words[i] != 0) return false;
+  }
+  return true;
+}
+
+TEST(ReverbFilterTest, DryOnlyReturnsTheInputExactly) {
+  const ReverbDescriptor descriptor(250, 25, 50, -127, 0);
+  EXPECT_EQ(descriptor.name(), "Reverb");
+  EXPECT_EQ(descriptor.diffusionPercent(), 50);
+  const std::vector<Sample> input = noise(2 * 30000, 500000);
+  Ref<EffectFilter> filter = descriptor.makeFilter(memorySource(input, 2));
+  EXPECT_EQ(filter->status(), kSourceOk);
+  std::vector<Sample> out;
+  for (int32_t frames : {8192, 1808, 20000}) {  // the longest read is split into blocks
+    const std::vector<Sample> block = readFrames(*filter, frames);
+    out.insert(out.end(), block.begin(), block.end());
+  }
+  EXPECT_EQ(out, input);
+}
+
+TEST(ReverbFilterTest, SilenceStaysSilentAndALoudBlockLeavesATail) {
+  std::vector<Sample> input(44100, 0);
+  ReverbFilter silent(memorySource(input), 250, 25, 50, 0, 0);
+  EXPECT_TRUE(allZero(readFrames(silent, 44100), 0, 1));
+
+  std::copy_n(noise(8192, 200000).begin(), 8192, input.begin() + 8192);
+  ReverbFilter reverb(memorySource(input), 250, 25, 50, 0, 0);
+  const std::vector<Sample> out = readFrames(reverb, 3 * 8192);
+  EXPECT_TRUE(std::all_of(out.begin(), out.begin() + 8192, [](Sample s) { return s == 0; }));
+  EXPECT_FALSE(allZero(std::vector<Sample>(out.begin() + 2 * 8192, out.end()), 0, 1));  // tail
+}
+
+TEST(ReverbFilterTest, FirstReflectionAtTwoHundredFiftyMilliseconds) {
+  std::vector<Sample> impulse(8192, 0);
+  impulse[0] = 524288;
+  ReverbFilter reverb(memorySource(impulse), 250, 25, 50, 0, -127);
+  EXPECT_EQ(reverb.tailFrames(), 22050);
+  EXPECT_EQ(reverb.predelayFrames(), 1102);  // 1102.5 truncated
+  // 256 + P frames, round(−120 × 1358 / 22050 − 6) = round(−13.39) dB.
+  const ReverbFilter::Reflection first = reverb.reflections()[0];
+  EXPECT_EQ(first.delay, 1358);
+  EXPECT_EQ(first.attenuation, -13);
+  EXPECT_EQ(first.order, 3);
+  EXPECT_EQ(reverb.reflections()[40].delay, 1984 + 1102);
+  EXPECT_EQ(reverb.reflections()[40].attenuation, int(std::round(-120.0 * 3086 / 22050 - 10)));
+  // The block's level: (2^14)² / 8192 = 2^15 is −24 dB, so the reflection is at −37 dB; nothing
+  // else of the impulse arrives at 1358 frames.
+  const std::vector<Sample> out = readFrames(reverb, 8192);
+  EXPECT_EQ(out[1358], splitMultiply(DecibelTable::instance().amplitude(-37), 524288));
+  EXPECT_EQ(out[1357], 0);
+}
+
+TEST(ReverbFilterTest, StereoTailsStayInTheirChannels) {
+  std::vector<Sample> input(2 * 4 * 8192, 0);
+  const std::vector<Sample> left = noise(8192, 300000);
+  for (size_t f = 0; f < left.size(); ++f)
+    input[2 * f] = left[f];
+  ReverbFilter reverb(memorySource(input, 2), 250, 25, 50, 0, 0);
+  const std::vector<Sample> out = readFrames(reverb, 4 * 8192);
+  EXPECT_TRUE(allZero(out, 1, 2));  // right: nothing reflected, diffused or echoed
+  EXPECT_FALSE(allZero(std::vector<Sample>(out.begin() + 2 * 8192, out.end()), 0, 2));
+}
+
+TEST(ReverbFilterTest, StereoWithEqualChannelsIsMonoInEachChannel) {
+  const std::vector<Sample> mono = noise(3 * 8192, 400000, 3);
+  std::vector<Sample> stereo(2 * mono.size());
+  for (size_t f = 0; f < mono.size(); ++f)
+    stereo[2 * f] = stereo[2 * f + 1] = mono[f];
+  ReverbFilter one(memorySource(mono), 100, 10, 50, 0, -3);
+  ReverbFilter two(memorySource(stereo, 2), 100, 10, 50, 0, -3);
+  const std::vector<Sample> expected = readFrames(one, 4 * 8192);
+  const std::vector<Sample> out = readFrames(two, 4 * 8192);
+  for (size_t f = 0; f < expected.size(); ++f) {
+    ASSERT_EQ(out[2 * f], expected[f]) << f;
+    ASSERT_EQ(out[2 * f + 1], expected[f]) << f;
+  }
+}
+
+TEST(ReverbFilterTest, ExtremeInputSaturatesInsteadOfWrapping) {
+  for (Sample extreme : {INT32_MAX, INT32_MIN}) {
+    ReverbFilter reverb(memorySource(std::vector<Sample>(3 * 8192, extreme)), 250, 25, 50, 6, 0);
+    EXPECT_EQ(readFrames(reverb, 3 * 8192), std::vector<Sample>(3 * 8192, extreme));
+  }
+}
+
+TEST(ReverbFilterTest, BuffersThatCannotBeAllocatedFailTheFilter) {
+  ReverbFilter reverb(memorySource({}), 2147483647, 25, 50, 0, 0);
+  EXPECT_EQ(reverb.status(), kSourceInnerFailed);
+  std::vector<Sample> out(10, 5);
+  reverb.read(out.data(), 10);
+  EXPECT_EQ(out, std::vector<Sample>(10, 0));
+}
+
+}  // namespace
+}  // namespace quillon

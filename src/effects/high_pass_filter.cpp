@@ -4,8 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "effects/gain_math.h"
-
 namespace quillon {
 namespace {
 
@@ -27,7 +25,7 @@ HighPassFilter::Coefficients HighPassFilter::coefficients(int32_t cutoffHz, int3
   return {static_cast<int32_t>(-2 * c * k * 16777216.0),
           static_cast<int32_t>((1 - alpha) * k * 16777216.0),
           static_cast<int32_t>((1 + c) * 0.5 * k * 16777216.0),
-          static_cast<int32_t>(-(1 + c) * k * 16777216.0)};
+          -2 * static_cast<int32_t>((1 + c) * 0.5 * k * 16777216.0)};
 }
 
 HighPassFilter::HighPassFilter(Ref<SampleSource> inner, int32_t cutoffHz)
@@ -47,10 +45,12 @@ int32_t HighPassFilter::read(Sample* buffer, int32_t frames) {
     Sample* p = buffer + c;
     for (int32_t f = 0; f < frames; ++f, p += ch) {
       const Sample x = *p;
-      // x + x2 and the sum of the four products may leave 32 bits: formed in 64, saturated.
-      const Sample y = saturated(int64_t{splitMultiply(k.b1, h.x1)} +
-                                 splitMultiply(k.b0, saturated(int64_t{x} + h.x2)) -
-                                 splitMultiply(k.a2, h.y2) - splitMultiply(k.a1, h.y1));
+      // Coefficients stay below 2^27 and samples within 2^31: the sum fits 64 bits.
+      const int64_t sum = int64_t{k.b1} * h.x1 + int64_t{k.b0} * (int64_t{x} + h.x2) -
+                          int64_t{k.a2} * h.y2 - int64_t{k.a1} * h.y1 + h.residue;
+      const int64_t whole = sum >> 24;
+      h.residue = sum - (whole << 24);
+      const Sample y = saturated(whole);
       h.x2 = h.x1;
       h.x1 = x;
       h.y2 = h.y1;

@@ -21,8 +21,7 @@ TEST(HighPassFilterTest, CoefficientsAtTwoHundredFiftyHertz) {
   EXPECT_EQ(k.a1, -32709367);
   EXPECT_EQ(k.a2, 15952911);
   EXPECT_EQ(k.b0, 16359873);
-  EXPECT_EQ(k.b1, -32719747);
-  EXPECT_NEAR(k.b1, -2 * k.b0, 1);
+  EXPECT_EQ(k.b1, -2 * k.b0);  // trunc(−(1 + c) k 2^24) would be −32719747, a unit away
   // A cutoff of 0 is 10 Hz, a rate of 0 is 44,100 Hz.
   const HighPassFilter::Coefficients ten = HighPassFilter::coefficients(10, 44100);
   const HighPassFilter::Coefficients zero = HighPassFilter::coefficients(0, 0);
@@ -33,22 +32,26 @@ TEST(HighPassFilterTest, CoefficientsAtTwoHundredFiftyHertz) {
   EXPECT_EQ(HighPassDescriptor(0).makeFilter(memorySource({}))->peakBound(), 0x3FFFFF);
 }
 
-// In exact arithmetic a constant input decays to 0 (b0 + b1 + b2 is 0 within a unit). The split
-// multiplies truncate downward, and the recursion raises that bias by its gain at 0 Hz,
-// 1 / (1 + a1 + a2) ≈ 808 at 250 Hz: the output settles to a small offset, within ±1,100 (54 dB
-// below full scale) for any constant here.
-TEST(HighPassFilterTest, ConstantInputDecaysToTheTruncationResidual) {
-  for (Sample level : {100000, -300000, 524272, 1000}) {
-    HighPassDescriptor descriptor(250);
-    EXPECT_EQ(descriptor.name(), "Low Frequency Cut");
-    Ref<EffectFilter> filter =
-        descriptor.makeFilter(memorySource(std::vector<Sample>(2 * 44100, level), 2));
-    const std::vector<Sample> out = readFrames(*filter, 44100);
-    EXPECT_EQ(out[0], out[1]);  // both channels alike
-    for (size_t i = 2 * 22050; i < out.size(); ++i)
-      ASSERT_LE(std::abs(out[i]), 1100) << level << " at " << i;
-    filter->seek(0);  // empty histories again
-    EXPECT_EQ(readFrames(*filter, 1)[0], out[0]);
+// A constant input, and silence after noise, decay to exactly 0 at every cutoff: the numerator
+// has an exact zero at 0 Hz and no rounding bias is left for the recursion to raise.
+TEST(HighPassFilterTest, ConstantInputAndSilenceDecayToZero) {
+  for (int32_t cutoff : {20, 250, 2000}) {
+    for (Sample level : {100000, -300000, 524272, 1000}) {
+      HighPassDescriptor descriptor(cutoff);
+      EXPECT_EQ(descriptor.name(), "Low Frequency Cut");
+      Ref<EffectFilter> filter =
+          descriptor.makeFilter(memorySource(std::vector<Sample>(2 * 88200, level), 2));
+      const std::vector<Sample> out = readFrames(*filter, 88200);
+      EXPECT_EQ(out[0], out[1]);  // both channels alike
+      EXPECT_EQ(out[out.size() - 1], 0) << cutoff << " Hz, level " << level;
+      filter->seek(0);  // empty histories again
+      EXPECT_EQ(readFrames(*filter, 1)[0], out[0]);
+    }
+    std::vector<Sample> burst = testing::noise(20000, 400000, cutoff);
+    burst.resize(burst.size() + 88200, 0);
+    Ref<EffectFilter> after = HighPassDescriptor(cutoff).makeFilter(memorySource(burst, 1));
+    const std::vector<Sample> out = readFrames(*after, int32_t(burst.size()));
+    EXPECT_LE(std::abs(out.back()), 1) << cutoff << " Hz after noise";
   }
 }
 

@@ -1,6 +1,7 @@
 #include "document/sample_kernels.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -45,11 +46,22 @@ __attribute__((target("avx2"))) inline __m256i clampAndDivide(__m256i product) {
 __attribute__((target("avx2"))) size_t applyCoarseGainAvx2(Sample* samples, size_t count,
                                                            int32_t coarse) {
   const __m256i gain = _mm256_set1_epi64x(coarse);
+  const __m256i gain32 = _mm256_set1_epi32(coarse);
   const __m256i sign = _mm256_set1_epi32(INT32_MIN);
+  // Samples no larger than this cannot overflow a 32-bit product with the gain.
+  const uint32_t safe = coarse == 0 ? UINT32_MAX : uint32_t(INT32_MAX / std::abs(int64_t{coarse}));
+  const __m256i limit = _mm256_set1_epi32(int32_t(safe));
   size_t i = 0;
   for (; i + 8 <= count; i += 8) {
     auto* at = reinterpret_cast<__m256i*>(samples + i);
     const __m256i x = _mm256_loadu_si256(at);
+    // |x| compared unsigned, so that |INT32_MIN| counts as large.
+    const __m256i magnitude = _mm256_abs_epi32(x);
+    if (_mm256_testc_si256(_mm256_cmpeq_epi32(_mm256_max_epu32(magnitude, limit), limit),
+                           _mm256_set1_epi32(-1))) {
+      _mm256_storeu_si256(at, _mm256_srai_epi32(_mm256_mullo_epi32(x, gain32), 9));
+      continue;
+    }
     const __m256i even = clampAndDivide(_mm256_mul_epi32(x, gain));
     const __m256i odd = clampAndDivide(_mm256_mul_epi32(_mm256_srli_epi64(x, 32), gain));
     const __m256i both = _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);

@@ -3,22 +3,10 @@
 #include <limits>
 
 #include "platform/settings_file.h"
+#include "platform/text_encoding.h"
 #include "platform/xdg_dirs.h"
 
 namespace quillon::settings {
-namespace {
-
-// Length in UTF-16 code units of UTF-8 text: four-byte sequences take two units.
-size_t utf16Length(std::string_view text) {
-  size_t units = 0;
-  for (unsigned char c : text) {
-    if ((c & 0xC0) == 0x80) continue;  // continuation byte
-    units += c >= 0xF0 ? 2 : 1;
-  }
-  return units;
-}
-
-}  // namespace
 
 bool readText(std::string_view subKey, std::string_view name, std::string_view defaultText,
               std::string& out) {

@@ -9,7 +9,7 @@ build_packages=(
 )
 test_packages=(
   clang-format clang libclang-rt-14-dev
-  sox libsox-fmt-all libgsm-tools
+  sox libsox-fmt-all libgsm-tools python3-mutagen
 )
 
 wanted=("${build_packages[@]}")

@@ -27,13 +27,16 @@ Ref<WaveDocument> WaveDocument::createUntitled(int number, int32_t sampleRate, i
 Ref<WaveDocument> WaveDocument::createFromFile(const std::string& path, Interaction& owner,
                                                DocumentLoader& loader) {
   Ref<WaveDocument> document = createEmpty();
-  const int result = loader.load(path, *document, owner);
+  std::string failure;
+  const int result = loader.load(path, *document, owner, failure);
   if (result == kJobFailed) {
-    owner.messageBox(messages::kLoadFailedCaption, formatMessage(messages::kLoadFailed, {path}),
+    owner.messageBox(messages::kLoadFailedCaption,
+                     failure.empty() ? formatMessage(messages::kLoadFailed, {path}) : failure,
                      MessageIcon::Information, MessageButtons::Ok);
   }
   if (result != kJobDone) document->loadFailed = true;
   document->path = path;
+  loader.loadMetadata(path, *document);
   document->modified = false;
   return document;
 }

@@ -16,12 +16,16 @@ namespace quillon {
 
 class WaveDocument;
 
-// Fills a new document's audio from a file (the open pipeline): runs its own progress job titled
-// "Loading Audio File Source" and answers 0 loaded, 1 cancelled, 2 failed.
+// Fills a new document from a file (the open pipeline).
 class DocumentLoader {
  public:
   virtual ~DocumentLoader() = default;
-  virtual int load(const std::string& path, WaveDocument& document, Interaction& owner) = 0;
+  // The audio, under its own progress job titled "Loading Audio File Source": 0 loaded,
+  // 1 cancelled, 2 failed (`failure` then says why, when the reason is known).
+  virtual int load(const std::string& path, WaveDocument& document, Interaction& owner,
+                   std::string& failure) = 0;
+  // Bookmarks from the side file and tags from the file itself.
+  virtual void loadMetadata(const std::string& path, WaveDocument& document) = 0;
 };
 
 // The one audio file the editor has open: its audio as a Clip, the selection, the playback
@@ -33,8 +37,9 @@ class WaveDocument : public RefCounted {
   static Ref<WaveDocument> createEmpty();
   // Empty audio of the given format, named "Untitled <number>".
   static Ref<WaveDocument> createUntitled(int number, int32_t sampleRate, int channels);
-  // Loads a file. On failure the message "Quillon could not open the file …" is shown and
-  // loadFailed is set; on cancel loadFailed is set silently. The caller discards a document
+  // Loads a file. On failure a message captioned "Error loading file" says why (or, when the
+  // reason is not known, "Quillon could not open the file …") and loadFailed is set; on cancel
+  // loadFailed is set silently. The caller discards a document
   // whose load failed.
   static Ref<WaveDocument> createFromFile(const std::string& path, Interaction& owner,
                                           DocumentLoader& loader);

@@ -1,10 +1,12 @@
 #include "formats/raw_file.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "formats/headered_file_writer.h"
 #include "formats/positioned_file_reader.h"
 #include "formats/vox.h"
+#include "platform/settings.h"
 
 namespace quillon {
 namespace {
@@ -35,6 +37,20 @@ std::optional<SampleEncoding> encodingOf(int codec) {
 }
 
 }  // namespace
+
+RawLayout readRawLayout(const char* family, const RawLayout& defaults) {
+  RawLayout layout;
+  layout.sampleRate = settings::readNumber(family, "SampleRate", defaults.sampleRate);
+  layout.channels = std::max(settings::readNumber(family, "Channels", defaults.channels), 1);
+  layout.codec = settings::readNumber(family, "Codec", defaults.codec);
+  return layout;
+}
+
+void writeRawLayout(const char* family, const RawLayout& layout) {
+  settings::writeNumber(family, "SampleRate", layout.sampleRate);
+  settings::writeNumber(family, "Channels", layout.channels);
+  settings::writeNumber(family, "Codec", layout.codec);
+}
 
 Ref<SampleSource> OpenRawSource(const std::string& path, const RawLayout& layout) {
   if (layout.codec == kCodecVox) return OpenVoxSource(path, layout.sampleRate);

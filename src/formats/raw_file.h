@@ -17,6 +17,17 @@ struct RawLayout {
   int codec = 3;
 };
 
+// The stored layout of a family of headerless files ("RawAudio" for ".raw" and ".snd",
+// "VoxAudio" for ".vox"): values "SampleRate", "Channels" (0 reads as 1) and "Codec" under the
+// family's sub key, each with the given default.
+RawLayout readRawLayout(const char* family, const RawLayout& defaults);
+void writeRawLayout(const char* family, const RawLayout& layout);
+inline constexpr char kRawAudioFamily[] = "RawAudio";
+inline constexpr char kVoxAudioFamily[] = "VoxAudio";
+// The defaults when opening: 44,100 Hz mono 16-bit PCM, and 8,000 Hz mono Dialogic ADPCM.
+inline constexpr RawLayout kRawAudioDefaults{44100, 1, 3};
+inline constexpr RawLayout kVoxAudioDefaults{8000, 1, 0};
+
 // Reads from byte 0 with the length taken from the file size; an unknown codec gives a
 // NullSource.
 Ref<SampleSource> OpenRawSource(const std::string& path, const RawLayout& layout);

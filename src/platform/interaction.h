@@ -1,7 +1,11 @@
 #pragma once
 
+#include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace quillon {
 
@@ -24,6 +28,40 @@ class ProgressDisplay {
   virtual bool pump() = 0;
 };
 
+// The file chooser: open or save mode, with the file types it offers.
+struct FileChooserRequest {
+  enum class Mode { Open, Save } mode = Mode::Open;
+  std::string title;
+  std::string folder;
+  std::string proposedName;  // save mode: the name shown at first
+  struct FileType {
+    std::string text;       // "Wave (*.wav)"
+    std::string extension;  // ".wav"
+  };
+  std::vector<FileType> types;
+  std::string preferredExtension;  // the type selected at first
+};
+
+// A dialog that edits named values (settings, layouts, effect parameters), identified by its
+// resource name ("LRAWDlg", "LAuSettingsDlg"…). Values are text, numbers in decimal.
+struct DialogValues {
+  std::string dialog;
+  std::map<std::string, std::string> values;
+
+  std::string text(const std::string& name) const;
+  int32_t number(const std::string& name, int32_t fallback = 0) const;
+  void set(const std::string& name, const std::string& value) { values[name] = value; }
+  void set(const std::string& name, int64_t value) { values[name] = std::to_string(value); }
+};
+
+// What a dialog says when OK is pressed on values it cannot take: the dialog stays open.
+struct Refusal {
+  std::string caption;
+  std::string text;
+};
+// Checks a dialog's values on OK: nothing to accept them, else the refusal to show.
+using DialogCheck = std::function<std::optional<Refusal>(const DialogValues&)>;
+
 // Everything that must ask or tell the user goes through this: the Qt windows implement it,
 // and a scripted answerer stands in for tests and the command-line program.
 class Interaction {
@@ -33,6 +71,11 @@ class Interaction {
                             MessageButtons buttons) = 0;
   // Shows the progress dialog for a job titled `title`; nothing when it cannot be shown.
   virtual std::unique_ptr<ProgressDisplay> openProgress(const std::string& title) = 0;
+  // The chosen path, or nothing when the user cancels.
+  virtual std::optional<std::string> chooseFile(const FileChooserRequest& request) = 0;
+  // Shows a dialog on `values`; true on OK with the values as the user left them (they passed
+  // `check`), false on Cancel.
+  virtual bool editDialog(DialogValues& values, const DialogCheck& check) = 0;
 };
 
 }  // namespace quillon

@@ -97,4 +97,34 @@ std::unique_ptr<ProgressDisplay> ScriptedInteraction::openProgress(const std::st
   return std::make_unique<ScriptedProgress>(*this, title);
 }
 
+std::optional<std::string> ScriptedInteraction::chooseFile(const FileChooserRequest& request) {
+  fileRequests.push_back(request);
+  if (files_.empty()) return std::nullopt;
+  std::string path = std::move(files_.front());
+  files_.pop_front();
+  return path;
+}
+
+// A scripted answer cannot be corrected: a refusal is shown (as the dialog would show it) and
+// the dialog counts as cancelled.
+bool ScriptedInteraction::editDialog(DialogValues& values, const DialogCheck& check) {
+  dialogsShown.push_back(values);
+  auto it = std::find_if(dialogs_.begin(), dialogs_.end(),
+                         [&](const DialogValues& d) { return d.dialog == values.dialog; });
+  if (it == dialogs_.end()) {
+    if (cancelDialogs) return false;
+  } else {
+    for (const auto& [name, value] : it->values)
+      values.values[name] = value;
+    dialogs_.erase(it);
+  }
+  if (check) {
+    if (std::optional<Refusal> refusal = check(values)) {
+      messageBox(refusal->caption, refusal->text, MessageIcon::Exclamation, MessageButtons::Ok);
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace quillon

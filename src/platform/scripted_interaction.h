@@ -1,6 +1,8 @@
 #pragma once
 
 #include <deque>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,7 +29,17 @@ class ScriptedInteraction : public Interaction {
                     MessageButtons buttons) override;
   std::unique_ptr<ProgressDisplay> openProgress(const std::string& title) override;
 
+  std::optional<std::string> chooseFile(const FileChooserRequest& request) override;
+  bool editDialog(DialogValues& values, const DialogCheck& check) override;
+
   void queueAnswer(Answer answer) { answers_.push_back(answer); }
+  // The next file chooser returns this path (nothing queued: the chooser is cancelled).
+  void queueFile(std::string path) { files_.push_back(std::move(path)); }
+  // The next dialog of that name is answered with these values over its own and OK; a dialog
+  // without queued answers is accepted unchanged unless `cancelDialogs` is set.
+  void queueDialog(std::string dialog, std::map<std::string, std::string> answers) {
+    dialogs_.push_back({std::move(dialog), std::move(answers)});
+  }
 
   // The script.
   Answer defaultAnswer = Answer::No;
@@ -35,6 +47,7 @@ class ScriptedInteraction : public Interaction {
   bool showProgress = false;
   int cancelAfterReports = -1;       // the Nth progress report closes the dialog (-1: never)
   bool progressUnavailable = false;  // the progress dialog cannot be shown
+  bool cancelDialogs = false;        // every dialog without queued answers is cancelled
 
   // What happened.
   std::vector<ShownMessage> shown;
@@ -43,9 +56,13 @@ class ScriptedInteraction : public Interaction {
   std::string lines[2];       // the last text of each progress line
   int progressReports = 0;
   int openProgressDialogs = 0;  // shown and not yet closed
+  std::vector<FileChooserRequest> fileRequests;
+  std::vector<DialogValues> dialogsShown;  // each dialog as it was opened
 
  private:
   std::deque<Answer> answers_;
+  std::deque<std::string> files_;
+  std::deque<DialogValues> dialogs_;
 };
 
 }  // namespace quillon

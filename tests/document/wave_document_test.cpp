@@ -70,11 +70,17 @@ TEST_F(WaveDocumentTest, ADocumentLivesAsLongAsItsHolders) {
 class ScriptedLoader : public DocumentLoader {
  public:
   explicit ScriptedLoader(int result) : result_(result) {}
-  int load(const std::string&, WaveDocument& document, Interaction&) override {
+  int load(const std::string&, WaveDocument& document, Interaction&,
+           std::string& failure) override {
     document.audio = writeClip({1, 2, 3});
     document.modified = true;
+    if (result_ == kJobFailed && explain) failure = "The file is corrupt.";
     return result_;
   }
+  void loadMetadata(const std::string&, WaveDocument& document) override {
+    document.tags.set("TITLE", "From the file");
+  }
+  bool explain = false;
 
  private:
   int result_;
@@ -102,6 +108,12 @@ TEST_F(WaveDocumentTest, LoadingReportsFailureAndMarksTheDocument) {
   Ref<WaveDocument> cancelled = WaveDocument::createFromFile("/music/c.wav", ui, cancels);
   EXPECT_TRUE(cancelled->loadFailed);
   EXPECT_EQ(ui.shown.size(), 1u);  // silently
+  EXPECT_EQ(cancelled->tags.get("TITLE"), "From the file");  // metadata in every case
+
+  fails.explain = true;  // a known reason replaces the general message
+  WaveDocument::createFromFile("/music/d.wav", ui, fails);
+  EXPECT_EQ(ui.shown.back().text, "The file is corrupt.");
+  EXPECT_EQ(ui.shown.back().caption, "Error loading file");
 }
 
 uint64_t fakeFreeBytes = 0;

@@ -1,0 +1,44 @@
+#pragma once
+
+// The texts the file formats show to the user, exactly as they appear.
+namespace quillon::messages {
+
+inline constexpr char kLoadingFile[] = "Loading file %s";
+inline constexpr char kSavingFile[] = "Saving file...";
+inline constexpr char kSavingJobTitle[] = "Saving...";
+
+inline constexpr char kCorruptFile[] = "Cannot open the file \"%s\" because it is corrupt.";
+inline constexpr char kCannotOpenFile[] =
+    "Cannot open the file \"%s\". Check it exists and you have read access.";
+inline constexpr char kUnsupportedFormat[] =
+    "Cannot open the file \"%s\". Its format is not one this program can open; the formats it "
+    "opens are listed in its help pages.";
+inline constexpr char kUnknownWavCodec[] =
+    "Cannot open the file \"%s\" because it is using an unknown codec or is possibly not a real "
+    "wave file.";
+inline constexpr char kMissingWavCodec[] =
+    "Cannot open the file \"%s\" because the codec it needs (%s) is not installed.";
+inline constexpr char kBadMp3[] =
+    "Cannot open the file \"%s\". It is possibly either corrupt or not a true layer-3 MPEG file.";
+inline constexpr char kEncryptedFile[] =
+    "Cannot open the file \"%s\" because it is encrypted, and this program cannot open encrypted "
+    "files.";
+
+inline constexpr char kRawLayoutDialog[] = "LRAWDlg";
+inline constexpr char kBadRawRate[] = "Please select a sample rate between 6000 and 196000.";
+
+inline constexpr char kNotEnoughSpaceToSave[] =
+    "Cannot save the file \"%s\" because there is not enough free disk space. Please try saving "
+    "the file to a different location or making more space by removing unwanted files then try "
+    "again.";
+inline constexpr char kSaveFormatUnsupported[] =
+    "Saving in this file format is not supported. Do you want to save in another format instead?";
+inline constexpr char kRealAudioUnsupported[] =
+    "Saving in real audio file format is not supported. Do you want to save in another format "
+    "(wav, mp3, gsm, vox) instead?";
+inline constexpr char kCannotCreateForSaving[] = "Unable to create file \"%s\" for saving.";
+inline constexpr char kSaveAsTitle[] = "Save Audio File As";
+inline constexpr char kSaveRegionTitle[] = "Save Select Region As";
+inline constexpr char kRegionName[] = "Region%03i";
+
+}  // namespace quillon::messages

@@ -1,0 +1,270 @@
+#include "formats/open_pipeline.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "document/block_writer.h"
+#include "document/document_messages.h"
+#include "effects/stream_transfer.h"
+#include "formats/aiff.h"
+#include "formats/au.h"
+#include "formats/bookmark_file.h"
+#include "formats/dictation_files.h"
+#include "formats/format_messages.h"
+#include "formats/gsm_file.h"
+#include "formats/raw_file.h"
+#include "formats/tags.h"
+#include "formats/wav.h"
+#include "platform/file.h"
+#include "platform/text_format.h"
+#include "platform/xdg_dirs.h"
+
+namespace quillon {
+namespace {
+
+constexpr int32_t kMinRawRate = 6000;
+constexpr int32_t kMaxRawRate = 196000;
+
+bool isHeaderless(const std::string& extension) {
+  return extension == ".vox" || extension == ".raw" || extension == ".snd";
+}
+
+std::string systemTempFolder() {
+  const char* dir = std::getenv("TMPDIR");
+  return dir && *dir ? dir : "/tmp";
+}
+
+// A SampleSource that passes a WAV reader through and deletes the file when it goes.
+class TempWavSource : public SampleSource {
+ public:
+  TempWavSource(Ref<SampleSource> inner, std::string path)
+      : SampleSource(inner->sampleRate(), inner->channels()),
+        inner_(std::move(inner)),
+        path_(std::move(path)) {
+    setStatus(inner_->status());
+    setPeakBound(inner_->peakBound());
+  }
+  ~TempWavSource() override {
+    inner_ = nullptr;  // closes the file first
+    platform::removeFile(path_);
+  }
+  int32_t read(Sample* buffer, int32_t frames) override { return inner_->read(buffer, frames); }
+  int32_t position() override { return inner_->position(); }
+  int32_t length() override { return inner_->length(); }
+  void seek(int32_t frame) override { inner_->seek(frame); }
+  bool lengthUnknown() override { return inner_->lengthUnknown(); }
+
+ private:
+  Ref<SampleSource> inner_;
+  std::string path_;
+};
+
+// Unwraps a dictation file into a temporary WAV and opens it.
+OpenResult openDictation(Job& progress, const std::string& path, const std::string& extension,
+                         const std::string& tempFolder) {
+  OpenResult out;
+  TempWavName name(tempFolder.empty() ? systemTempFolder() : tempFolder);
+  const int converted = extension == ".dct" ? ConvertDctToWav(progress, path, name.path())
+                                            : ConvertDartToWav(progress, path, name.path());
+  if (converted != kJobDone) {
+    platform::removeFile(name.path());
+    out.result = converted;
+    out.source = makeRef<NullSource>();
+    return out;
+  }
+  out.source = OpenTempWavSource(name.path());
+  out.result = out.source->status() == kSourceOk ? kJobDone : kJobFailed;
+  return out;
+}
+
+}  // namespace
+
+std::string extensionOf(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == 0) {
+    return {};
+  }
+  std::string extension = path.substr(dot);
+  for (char& c : extension)
+    c = char(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+std::string fileNameOf(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string openFailureMessage(const std::string& path, uint8_t status) {
+  const std::string extension = extensionOf(path);
+  if (extension == ".mp3") return formatMessage(messages::kBadMp3, {path});
+  switch (status) {
+    case kSourceCorrupt:
+      return formatMessage(messages::kCorruptFile, {path});
+    case kSourceCannotOpen:
+      return formatMessage(messages::kCannotOpenFile, {path});
+    case kSourceEncrypted:
+      return formatMessage(messages::kEncryptedFile, {path});
+    case kSourceMissingCodec:
+      if (extension == ".wav" || extension == ".dct") {
+        const std::string codec = GetWavCodecName(path);
+        if (codec == wavCodecNameForTag(0))
+          return formatMessage(messages::kUnknownWavCodec, {path});
+        return formatMessage(messages::kMissingWavCodec, {path, codec});
+      }
+      [[fallthrough]];
+    default:
+      return formatMessage(messages::kUnsupportedFormat, {path});
+  }
+}
+
+OpenResult OpenSourceByExtension(Job& progress, const std::string& path, bool quiet,
+                                 const std::string& tempFolder) {
+  const std::string extension = extensionOf(path);
+  OpenResult out;
+  if (extension == ".dct" || extension == ".dart") {
+    out = openDictation(progress, path, extension, tempFolder);
+  } else {
+    if (extension == ".wav") {
+      out.source = OpenWavSource(path);
+    } else if (extension == ".aif" || extension == ".aiff") {
+      out.source = OpenAiffSource(path);
+    } else if (extension == ".au") {
+      out.source = OpenAuSource(path);
+    } else if (extension == ".gsm") {
+      out.source = OpenGsmSource(path);
+    } else if (extension == ".vox") {
+      out.source = OpenRawSource(path, readRawLayout(kVoxAudioFamily, kVoxAudioDefaults));
+    } else if (extension == ".raw" || extension == ".snd") {
+      out.source = OpenRawSource(path, readRawLayout(kRawAudioFamily, kRawAudioDefaults));
+    } else {
+      out.source = makeRef<NullSource>();  // ".moh" and everything else
+    }
+    out.result = out.source->status() == kSourceOk ? kJobDone : kJobFailed;
+  }
+  if (out.result == kJobFailed) {
+    out.failure = openFailureMessage(path, out.source->status());
+    if (!quiet) progress.reportError(out.failure);
+  }
+  return out;
+}
+
+int AskRawLayout(const std::string& path, Interaction& owner, bool& askFlag) {
+  const std::string extension = extensionOf(path);
+  if (!askFlag || !isHeaderless(extension)) return kJobDone;
+  askFlag = false;
+  const bool vox = extension == ".vox";
+  const char* family = vox ? kVoxAudioFamily : kRawAudioFamily;
+  const RawLayout stored = readRawLayout(family, vox ? kVoxAudioDefaults : kRawAudioDefaults);
+  DialogValues dialog{messages::kRawLayoutDialog, {}};
+  dialog.set("codec", stored.codec);
+  dialog.set("rate", stored.sampleRate);
+  dialog.set("channels", stored.channels);
+  const bool accepted = owner.editDialog(dialog, [](const DialogValues& values) {
+    const int32_t rate = values.number("rate");
+    return rate < kMinRawRate || rate > kMaxRawRate
+               ? std::optional<Refusal>(Refusal{kProductTitle, messages::kBadRawRate})
+               : std::nullopt;
+  });
+  if (!accepted) return kJobCancelled;
+  writeRawLayout(family, {dialog.number("rate"), std::clamp(dialog.number("channels", 1), 1, 2),
+                          std::clamp(dialog.number("codec", stored.codec), 0, 8)});
+  return kJobDone;
+}
+
+TempWavName::TempWavName(const std::string& folder) {
+  platform::makeFolders(folder);
+  for (int n = 1;; ++n) {
+    const std::string candidate = platform::joinPath(folder, "Temp" + std::to_string(n) + ".wav");
+    const std::string lock = candidate + ".lck";
+    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (n > 10000) return;  // the folder is unusable
+      continue;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {  // another instance holds it
+      ::close(fd);
+      continue;
+    }
+    if (platform::fileExists(candidate) && !platform::removeFile(candidate)) {
+      ::close(fd);
+      continue;
+    }
+    path_ = candidate;
+    lockPath_ = lock;
+    lock_ = fd;
+    return;
+  }
+}
+
+TempWavName::~TempWavName() {
+  if (lock_ < 0) return;
+  platform::removeFile(lockPath_);
+  ::close(lock_);
+}
+
+Ref<SampleSource> OpenTempWavSource(const std::string& path) {
+  return makeRef<TempWavSource>(OpenWavSource(path), path);
+}
+
+int LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& request) {
+  const std::string text = formatMessage(messages::kLoadingFile, {fileNameOf(request.path)});
+  progress.setLine(text, 0);
+  progress.setLine("Please wait...", 1);
+  if (AskRawLayout(request.path, owner, request.askRawLayout) == kJobCancelled) {
+    return kJobCancelled;
+  }
+  OpenResult opened = OpenSourceByExtension(progress, request.path, true);
+  if (opened.result != kJobDone) {
+    request.failure = opened.failure;
+    return opened.result;
+  }
+  Clip& audio = request.document->audio;
+  auto writer = makeRef<BlockWriter>(audio, opened.source->sampleRate(), opened.source->channels());
+  const int result = TransferStream(progress, text, opened.source, writer);
+  if (result == kJobFailed && writer->status() & kSinkFailed) {
+    request.failure = "The audio could not be written to the working folder: " +
+                      std::string(std::strerror(writer->ioError())) + ".";
+  }
+  return result;
+}
+
+namespace {
+
+class LoadJob : public Job {
+ public:
+  LoadJob(Interaction& owner, LoadRequest& request)
+      : Job(messages::kLoadingJobTitle), owner_(owner), request_(request) {}
+
+ protected:
+  int run() override { return LoadFileIntoDocument(*this, owner_, request_); }
+
+ private:
+  Interaction& owner_;
+  LoadRequest& request_;
+};
+
+}  // namespace
+
+int FileLoader::load(const std::string& path, WaveDocument& document, Interaction& owner,
+                     std::string& failure) {
+  LoadRequest request{path, Ref<WaveDocument>(&document), true, {}};
+  LoadJob job(owner, request);
+  const int result = runJob(job, owner);
+  failure = request.failure;
+  return result;
+}
+
+void FileLoader::loadMetadata(const std::string& path, WaveDocument& document) {
+  document.markers = readBookmarkFile(bookmarkPathFor(path), document.audio.sampleRate);
+  ReadTags(document.tags, path, kWavTagsAll);
+}
+
+}  // namespace quillon

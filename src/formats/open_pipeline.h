@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "document/sample_stream.h"
+#include "document/wave_document.h"
+#include "platform/interaction.h"
+#include "platform/job.h"
+#include "platform/ref_counted.h"
+
+namespace quillon {
+
+// The extension of a path: from the last "." after the last "/" or "\", lower-case; none when
+// the only such dot is the path's first character.
+std::string extensionOf(const std::string& path);
+// The file name of a path (after the last "/" or "\").
+std::string fileNameOf(const std::string& path);
+
+struct OpenResult {
+  int result = kJobFailed;   // 0 a source was built, 2 not
+  Ref<SampleSource> source;  // never null: a NullSource or a source with its status
+  std::string failure;       // the message that says why (always filled on failure)
+};
+
+// Builds a source for a path by its extension: ".wav", ".aif"/".aiff", ".au", ".gsm", ".vox"
+// (stored "VoxAudio" layout), ".raw"/".snd" ("RawAudio" layout), ".dct" and ".dart" (unwrapped
+// into a temporary WAV that is deleted with the source); anything else fails. When not `quiet`
+// the failure message is also shown through the job. `tempFolder` empty: the system's.
+OpenResult OpenSourceByExtension(Job& progress, const std::string& path, bool quiet,
+                                 const std::string& tempFolder = {});
+
+// The message for a source that did not open, chosen by its status and the extension.
+std::string openFailureMessage(const std::string& path, uint8_t status);
+
+// Asks for the layout of a headerless file (".vox", ".raw", ".snd") when `askFlag` is set, then
+// clears it; answers 1 when the user cancelled, else 0. The layout is stored under its family.
+int AskRawLayout(const std::string& path, Interaction& owner, bool& askFlag);
+
+// A free name "Temp<n>.wav" in the folder, and the lock that keeps other instances off it while
+// it is held (released when destroyed).
+class TempWavName {
+ public:
+  explicit TempWavName(const std::string& folder);
+  ~TempWavName();
+  TempWavName(const TempWavName&) = delete;
+  TempWavName& operator=(const TempWavName&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::string lockPath_;
+  int lock_ = -1;
+};
+
+// The WAV reader over a temporary file, which is deleted when the source is released.
+Ref<SampleSource> OpenTempWavSource(const std::string& path);
+
+// What the file-load command hands over: the file, the document to fill, and whether the layout
+// of a headerless file is still to be asked (cleared once asked).
+struct LoadRequest {
+  std::string path;
+  Ref<WaveDocument> document;
+  bool askRawLayout = true;
+  std::string failure;  // filled when the load fails: why
+};
+
+// The whole load, as the work of a job: opens the source and streams it into a new block of the
+// document in the source's own rate and channels. 0 loaded, 1 cancelled, 2 failed.
+int LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& request);
+
+// Loads documents from files for `WaveDocument::createFromFile`: the load runs as a job titled
+// "Loading Audio File Source"; bookmarks and tags come from the side file and the file.
+class FileLoader : public DocumentLoader {
+ public:
+  int load(const std::string& path, WaveDocument& document, Interaction& owner,
+           std::string& failure) override;
+  void loadMetadata(const std::string& path, WaveDocument& document) override;
+};
+
+}  // namespace quillon

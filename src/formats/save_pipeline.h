@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "document/clip.h"
+#include "document/document_view.h"
+#include "document/sample_stream.h"
+#include "document/tag_list.h"
+#include "formats/wave_format_record.h"
+#include "platform/interaction.h"
+#include "platform/job.h"
+
+namespace quillon {
+
+// The save chooser's file types, in list order; only those that can be saved are offered.
+struct SaveFileType {
+  const char* text;
+  const char* extension;
+  bool canSave;
+};
+extern const SaveFileType kSaveFileTypes[8];
+
+// The extensions written in-process: ".wav", ".aiff", ".aif", ".au", ".gsm", ".raw", ".vox".
+bool CanSaveExtension(const std::string& extension);
+
+// The writer for a path's extension, configured from the stored per-format settings (rate and
+// channels are the document's, for the settings that default to them); a NullSink for anything
+// without a writer.
+Ref<SampleSink> CreateSinkForExtension(const std::string& path, int32_t sampleRate, int channels);
+
+// Shows the settings dialog of an extension and stores what it confirms; false when cancelled
+// (".gsm" has none and answers true; unknown extensions answer false).
+bool EditFormatSettings(const std::string& extension, Interaction& owner, int32_t sampleRate,
+                        int channels);
+
+// What a save command hands to the save task.
+struct SaveRequest {
+  Clip clip;         // the document, or a copy trimmed to the selection
+  std::string path;  // where the file goes
+  bool askSettings = false;
+  std::optional<WaveFormatRecord> wavFormat;  // ".wav": this format instead of the stored one
+};
+
+// Streams the clip into the writer for the path (converting rate and channels to the writer's)
+// under a progress job: 0 saved, 1 cancelled, 2 failed or settings cancelled.
+int SaveTask(Job& progress, Interaction& owner, const SaveRequest& request);
+
+// Saves a clip so that the user's file is never lost: the new file is written completely under a
+// temporary name beside the target, synced, given the tags, and only then renamed over the
+// target. A failed or cancelled save leaves the target exactly as it was.
+int saveSafely(Interaction& owner, const SaveRequest& request, const TagList* tags);
+
+// The save commands' bodies. `SaveDocument` saves under the document's path (Save As when it has
+// no folder); in Save As mode it asks for the format settings and does not reuse the old file's
+// WAV format. They answer whether the file was saved.
+bool SaveDocument(DocumentView& view, bool saveAs = false);
+bool SaveDocumentAs(DocumentView& view);
+bool SaveRegion(DocumentView& view);
+
+}  // namespace quillon

@@ -1,0 +1,250 @@
+// Opening and saving documents through the pipelines the editor uses.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <csignal>
+#include <numbers>
+
+#include "document/clip_reader.h"
+#include "formats/open_pipeline.h"
+#include "formats/raw_file.h"
+#include "formats/save_pipeline.h"
+#include "formats/wav.h"
+#include "platform/settings.h"
+#include "platform/xdg_dirs.h"
+#include "support/fake_document_view.h"
+#include "support/peer_tools.h"
+#include "support/temp_environment.h"
+
+namespace quillon {
+namespace {
+
+using testing::DocumentTest;
+using testing::FakeDocumentView;
+using testing::readAll;
+using testing::writeClip;
+
+class PipelineTest : public DocumentTest {
+ protected:
+  void TearDown() override {
+    view.setDocument(nullptr);
+    DocumentTest::TearDown();
+  }
+
+  // A document of `frames` frames of 16-bit values (so 16-bit formats keep it exactly).
+  Ref<WaveDocument> document(int32_t rate, int channels, int frames = 5000) {
+    std::vector<Sample> words;
+    for (int i = 0; i < frames; ++i) {
+      for (int c = 0; c < channels; ++c) {
+        const double v = 0.4 * std::sin(2 * std::numbers::pi * (300 + 200 * c) * i / rate);
+        words.push_back(Sample(std::lround(v * 32767)) * 16);
+      }
+    }
+    Ref<WaveDocument> doc = WaveDocument::createEmpty();
+    doc->audio = writeClip(words, channels, rate);
+    return doc;
+  }
+
+  Ref<WaveDocument> open(const std::string& path) {
+    FileLoader loader;
+    return WaveDocument::createFromFile(path, view.ui, loader);
+  }
+
+  bool save(Ref<WaveDocument> doc, const std::string& path) {
+    doc->path = path;
+    view.setDocument(doc);
+    return SaveDocument(view);
+  }
+
+  FakeDocumentView view;
+};
+
+TEST_F(PipelineTest, ExtensionsCompareWithoutCaseAndTheLastDotWins) {
+  EXPECT_EQ(extensionOf("/a/b/Song.WAV"), ".wav");
+  EXPECT_EQ(extensionOf("/a/name.raw.wav"), ".wav");
+  EXPECT_EQ(extensionOf("/a.b/noext"), "");
+  EXPECT_EQ(extensionOf(".wav"), "");
+  EXPECT_EQ(fileNameOf("/a/b/c.wav"), "c.wav");
+}
+
+// Every writable format round trips a document through save and open. 16-bit formats keep the
+// words exactly; the others are checked by their own conversions elsewhere, here by length and
+// format.
+TEST_F(PipelineTest, EveryWritableFormatSavesAndOpensAgain) {
+  writeRawLayout(kRawAudioFamily, {22050, 2, 3});
+  writeRawLayout(kVoxAudioFamily, {22050, 1, 0});
+  settings::writeNumber("AuEncoder", "SampleRate", 22050);
+  settings::writeNumber("AIFFEncode", "Channels", 2);
+  const struct {
+    const char* extension;
+    int32_t rate;
+    int channels;
+    bool exact;
+  } cases[] = {{".wav", 22050, 2, true}, {".aiff", 22050, 2, true}, {".aif", 22050, 2, true},
+               {".au", 22050, 2, true},  {".raw", 22050, 2, true},  {".vox", 22050, 1, false},
+               {".gsm", 8000, 1, false}};
+  for (const auto& c : cases) {
+    Ref<WaveDocument> original = document(22050, 2);
+    const std::string path = env.path(std::string("doc") + c.extension);
+    ASSERT_TRUE(save(original, path)) << c.extension;
+    EXPECT_FALSE(original->modified);
+    Ref<WaveDocument> back = open(path);
+    ASSERT_FALSE(back->loadFailed) << c.extension;
+    EXPECT_EQ(back->audio.sampleRate, c.rate) << c.extension;
+    EXPECT_EQ(back->audio.channels, c.channels) << c.extension;
+    if (c.exact) {
+      EXPECT_EQ(readAll(back->audio), readAll(original->audio)) << c.extension;
+    }
+    // A 22,050 Hz document as 8,000 Hz GSM: converted on the way, about 5000 × 8000 / 22050.
+    if (std::string(c.extension) == ".gsm") {
+      EXPECT_NEAR(back->audio.length(), 1814, 160);
+    }
+  }
+}
+
+TEST_F(PipelineTest, OpenFailuresSayWhy) {
+  Ref<WaveDocument> missing = open(env.path("none.wav"));
+  EXPECT_TRUE(missing->loadFailed);
+  EXPECT_EQ(view.ui.shown.back().text, "Cannot open the file \"" + env.path("none.wav") +
+                                           "\". Check it exists and you have read access.");
+  testing::writeBytes(env.path("bad.wav"), {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'});
+  open(env.path("bad.wav"));
+  EXPECT_NE(view.ui.shown.back().text.find("because it is corrupt"), std::string::npos);
+  testing::writeBytes(env.path("song.ogg"), {1, 2, 3});
+  Ref<WaveDocument> ogg = open(env.path("song.ogg"));
+  EXPECT_TRUE(ogg->loadFailed);
+  EXPECT_EQ(view.ui.shown.back().caption, "Error loading file");
+  Ref<WaveDocument> noExtension = open(env.path("plain"));
+  EXPECT_TRUE(noExtension->loadFailed);
+}
+
+TEST_F(PipelineTest, HeaderlessFilesAskForTheirLayoutOnce) {
+  ASSERT_TRUE(testing::writeAll(CreateRawSink(env.path("a.raw"), {8000, 1, 3}),
+                                std::vector<Sample>(800, 160)));
+  view.ui.queueDialog("LRAWDlg", {{"rate", "8000"}, {"channels", "1"}, {"codec", "3"}});
+  Ref<WaveDocument> doc = open(env.path("a.raw"));
+  ASSERT_FALSE(doc->loadFailed);
+  EXPECT_EQ(doc->audio.sampleRate, 8000);
+  EXPECT_EQ(doc->audio.length(), 800);
+  EXPECT_EQ(readRawLayout(kRawAudioFamily, kRawAudioDefaults).sampleRate, 8000);  // stored
+  view.ui.queueDialog("LRAWDlg", {{"rate", "5000"}});  // refused: the dialog would stay open
+  EXPECT_TRUE(open(env.path("a.raw"))->loadFailed);
+  EXPECT_EQ(view.ui.shown.back().text, "Please select a sample rate between 6000 and 196000.");
+}
+
+TEST_F(PipelineTest, TemporaryNamesSkipThoseInUse) {
+  TempWavName first(env.path("temp"));
+  EXPECT_EQ(fileNameOf(first.path()), "Temp1.wav");
+  pid_t child = fork();
+  if (child == 0) {  // another instance holding Temp1 and Temp2
+    TempWavName a(env.path("temp"));
+    _exit(fileNameOf(a.path()) == "Temp2.wav" ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  TempWavName second(env.path("temp"));
+  EXPECT_EQ(fileNameOf(second.path()), "Temp2.wav");
+}
+
+TEST_F(PipelineTest, WavResavesKeepTheirCodecAndTakeTheDocumentsLayout) {
+  WaveFormatRecord gsm;
+  gsm.tag = 49;
+  gsm.sampleRate = 8000;
+  ASSERT_TRUE(testing::writeAll(CreateWavSink(env.path("g.wav"), gsm),
+                                readAll(document(8000, 1, 3200)->audio)));
+  Ref<WaveDocument> doc = open(env.path("g.wav"));
+  ASSERT_TRUE(save(doc, env.path("g.wav")));
+  EXPECT_EQ(ReadWavFormat(env.path("g.wav")).tag, 49);
+
+  Ref<WaveDocument> stereo = document(44100, 2);
+  ASSERT_TRUE(save(stereo, env.path("s.wav")));
+  Ref<WaveDocument> reopened = open(env.path("s.wav"));
+  std::vector<Sample> left;
+  const std::vector<Sample> both = readAll(reopened->audio);
+  for (size_t i = 0; i < both.size(); i += 2)
+    left.push_back(both[i]);
+  reopened->audio = writeClip(left, 1, 44100);  // converted to mono
+  ASSERT_TRUE(save(reopened, env.path("s.wav")));
+  EXPECT_EQ(ReadWavFormat(env.path("s.wav")).channels, 1);
+}
+
+TEST_F(PipelineTest, SaveSettingsAndNames) {
+  EXPECT_FALSE(platform::fileExists(defaultWavFormatPath()));
+  ASSERT_TRUE(save(document(11025, 1), env.path("first.wav")));
+  EXPECT_EQ(readDefaultWavFormat(48000, 2).sampleRate, 11025u);  // created from the document
+
+  Ref<WaveDocument> mono = document(8000, 1);
+  ASSERT_TRUE(save(mono, env.path("x.au")));  // AU defaults: 16-bit stereo 44,100 Hz
+  EXPECT_EQ(open(env.path("x.au"))->audio.sampleRate, 44100);
+  EXPECT_EQ(open(env.path("x.au"))->audio.channels, 2);
+
+  Ref<WaveDocument> song = document(8000, 1);
+  song->path = env.path("song.MP3");
+  view.setDocument(song);
+  view.ui.queueAnswer(Answer::No);
+  EXPECT_FALSE(SaveDocument(view));
+  EXPECT_EQ(view.ui.shown.back().text,
+            "Saving in this file format is not supported. Do you want to save in another format "
+            "instead?");
+
+  song->selectionStart = 100;
+  song->selectionEnd = 600;
+  view.ui.queueFile(env.path("r0.wav"));
+  view.ui.queueFile(env.path("r1.wav"));
+  ASSERT_TRUE(SaveRegion(view));
+  ASSERT_TRUE(SaveRegion(view));
+  ASSERT_EQ(view.ui.fileRequests.size(), 2u);
+  EXPECT_EQ(view.ui.fileRequests[0].proposedName, "Region000");
+  EXPECT_EQ(view.ui.fileRequests[1].proposedName, "Region001");
+  EXPECT_EQ(view.ui.fileRequests[0].title, "Save Select Region As");
+  // The region goes out in the stored WAV format (11,025 Hz, from the first save): converted.
+  Ref<WaveDocument> region = open(env.path("r1.wav"));
+  EXPECT_EQ(region->audio.sampleRate, 11025);
+  EXPECT_NEAR(region->audio.length(), 500 * 11025 / 8000, 2);
+}
+
+// A failed or cancelled save leaves the user's file byte for byte as it was.
+TEST_F(PipelineTest, FailedAndCancelledSavesLeaveTheOriginal) {
+  const std::string path = env.path("keep.wav");
+  ASSERT_TRUE(save(document(44100, 2, 100000), path));
+  const std::vector<uint8_t> before = testing::readBytes(path);
+  Ref<WaveDocument> changed = document(44100, 2, 50000);
+
+  for (int reports : {0, 5}) {  // cancel before the first block, and in the middle
+    view.ui.cancelAfterReports = reports;
+    EXPECT_FALSE(save(changed, path));
+    EXPECT_EQ(testing::readBytes(path), before) << reports;
+  }
+  view.ui.cancelAfterReports = -1;
+
+  // A disk that fills up: a file-size limit in a child process.
+  pid_t child = fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{64 * 1024, 64 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const bool saved = save(changed, path);
+    _exit(!saved && !view.ui.shown.empty() ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(testing::readBytes(path), before);
+  EXPECT_FALSE(platform::fileExists(env.path(".~keep.wav")));
+}
+
+TEST_F(PipelineTest, ASourceOfNoFramesLoadsAnEmptyDocument) {
+  ASSERT_TRUE(testing::writeAll(CreatePcmWavSink(env.path("empty.wav"), 22050, 2, 2), {}));
+  Ref<WaveDocument> doc = open(env.path("empty.wav"));
+  EXPECT_FALSE(doc->loadFailed);
+  EXPECT_EQ(doc->audio.length(), 0);
+  EXPECT_EQ(doc->audio.sampleRate, 22050);
+  EXPECT_EQ(doc->audio.channels, 2);
+}
+
+}  // namespace
+}  // namespace quillon

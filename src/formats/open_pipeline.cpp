@@ -75,11 +75,16 @@ OpenResult openDictation(Job& progress, const std::string& path, const std::stri
   if (converted != kJobDone) {
     platform::removeFile(name.path());
     out.result = converted;
-    out.source = makeRef<NullSource>();
+    // A file that cannot be read gets its reason here; every other failure has been shown by
+    // the converter already.
+    const bool readable = platform::File().open(path, platform::File::Mode::Read);
+    out.source = makeRef<NullSource>(readable ? kSourceCorrupt : kSourceCannotOpen);
+    if (!readable) out.failure = openFailureMessage(path, kSourceCannotOpen);
     return out;
   }
   out.source = OpenTempWavSource(name.path());
   out.result = out.source->status() == kSourceOk ? kJobDone : kJobFailed;
+  if (out.result != kJobDone) out.failure = openFailureMessage(path, out.source->status());
   return out;
 }
 
@@ -148,11 +153,9 @@ OpenResult OpenSourceByExtension(Job& progress, const std::string& path, bool qu
       out.source = makeRef<NullSource>();  // ".moh" and everything else
     }
     out.result = out.source->status() == kSourceOk ? kJobDone : kJobFailed;
+    if (out.result != kJobDone) out.failure = openFailureMessage(path, out.source->status());
   }
-  if (out.result == kJobFailed) {
-    out.failure = openFailureMessage(path, out.source->status());
-    if (!quiet) progress.reportError(out.failure);
-  }
+  if (!quiet && !out.failure.empty()) progress.reportError(out.failure);
   return out;
 }
 

@@ -9,6 +9,7 @@
 #include <numbers>
 
 #include "document/clip_reader.h"
+#include "formats/byte_io.h"
 #include "formats/open_pipeline.h"
 #include "formats/raw_file.h"
 #include "formats/save_pipeline.h"
@@ -119,6 +120,30 @@ TEST_F(PipelineTest, OpenFailuresSayWhy) {
   EXPECT_EQ(view.ui.shown.back().caption, "Error loading file");
   Ref<WaveDocument> noExtension = open(env.path("plain"));
   EXPECT_TRUE(noExtension->loadFailed);
+}
+
+// A dictation file is unwrapped into a temporary WAV that goes when the document is loaded.
+TEST_F(PipelineTest, DictationFilesOpenThroughATemporaryWav) {
+  ASSERT_TRUE(testing::writeAll(CreatePcmWavSink(env.path("payload.wav"), 8000, 1, 2),
+                                std::vector<Sample>(1000, 320)));
+  const std::vector<uint8_t> wav = testing::readBytes(env.path("payload.wav"));
+  ByteWriter dct;  // version 0: no channel byte and no payload length
+  dct.u16le(0).u32le(0).u32le(0).zeros(8).zeros(4).zeros(11).u8(0).u32le(0);
+  std::vector<uint8_t> bytes = dct.data();
+  bytes.insert(bytes.end(), wav.begin(), wav.end());
+  const uint32_t total = uint32_t(bytes.size());
+  for (int i = 0; i < 4; ++i)
+    bytes[2 + i] = uint8_t(total >> (8 * i));
+  testing::writeBytes(env.path("note.dct"), bytes);
+  Ref<WaveDocument> doc = open(env.path("note.dct"));
+  ASSERT_FALSE(doc->loadFailed);
+  EXPECT_EQ(readAll(doc->audio), std::vector<Sample>(1000, 320));
+  EXPECT_EQ(testing::countFiles(env.path("tmp"), ".wav"), 0);
+  bytes[2] ^= 1;  // total size off: refused with its own message
+  testing::writeBytes(env.path("bad.dct"), bytes);
+  EXPECT_TRUE(open(env.path("bad.dct"))->loadFailed);
+  EXPECT_TRUE(std::any_of(view.ui.shown.begin(), view.ui.shown.end(),
+                          [](const auto& m) { return m.text == "DCT File is corrupt"; }));
 }
 
 TEST_F(PipelineTest, HeaderlessFilesAskForTheirLayoutOnce) {

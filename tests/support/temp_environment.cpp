@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "document/block_store.h"
@@ -23,6 +24,9 @@ TempEnvironment::TempEnvironment() {
   ::setenv("XDG_CACHE_HOME", (root_ + "/cache").c_str(), 1);
   ::setenv("XDG_STATE_HOME", (root_ + "/state").c_str(), 1);
   ::setenv("XDG_RUNTIME_DIR", (root_ + "/runtime").c_str(), 1);
+  if (const char* temp = std::getenv("TMPDIR")) previousTemp_ = temp, hadTemp_ = true;
+  ::setenv("TMPDIR", (root_ + "/tmp").c_str(), 1);
+  platform::makeFolders(root_ + "/tmp");
   platform::makeFolders(workingFolder());
   platform::makeFolders(root_ + "/runtime");
   BlockStore::instance().setFolder(workingFolder());
@@ -30,6 +34,11 @@ TempEnvironment::TempEnvironment() {
 
 TempEnvironment::~TempEnvironment() {
   if (root_.empty()) return;
+  if (hadTemp_) {
+    ::setenv("TMPDIR", previousTemp_.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
   std::error_code ignored;
   std::filesystem::permissions(root_, std::filesystem::perms::owner_all, ignored);
   std::filesystem::remove_all(root_, ignored);

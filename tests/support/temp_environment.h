@@ -10,8 +10,9 @@
 
 namespace quillon::testing {
 
-// A private world for one test: HOME and the XDG folders point into a fresh temporary folder,
-// and the block store works in "<root>/cache/quillon". Everything is removed at the end.
+// A private world for one test: HOME, TMPDIR and the XDG folders point into a fresh temporary
+// folder, and the block store works in "<root>/cache/quillon". Everything is removed at the end
+// and TMPDIR is restored.
 class TempEnvironment {
  public:
   TempEnvironment();
@@ -25,6 +26,8 @@ class TempEnvironment {
 
  private:
   std::string root_;
+  std::string previousTemp_;
+  bool hadTemp_ = false;
 };
 
 // Tests of the document core: a TempEnvironment, and at the end no block may be left in use.

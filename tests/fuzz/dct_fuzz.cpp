@@ -1,0 +1,48 @@
+// Dictation files of any content: every DCT header check and the DART wrapping, then the WAV
+// reader on whatever was unwrapped. A converted file must never have shown a message.
+#include <cstdlib>
+#include <functional>
+
+#include "formats/dictation_files.h"
+#include "formats/wav.h"
+#include "fuzz_file.h"
+#include "platform/scripted_interaction.h"
+
+namespace {
+
+class ConvertJob : public quillon::Job {
+ public:
+  explicit ConvertJob(std::function<int(Job&)> work)
+      : Job("Loading Audio File Source"), work_(std::move(work)) {}
+
+ protected:
+  int run() override { return work_(*this); }
+
+ private:
+  std::function<int(Job&)> work_;
+};
+
+void convertAndRead(const std::function<int(quillon::Job&)>& convert, const std::string& wavPath) {
+  quillon::ScriptedInteraction ui;
+  ConvertJob job(convert);
+  const int result = quillon::runJob(job, ui);
+  if (result == quillon::kJobDone) {
+    if (!ui.shown.empty()) std::abort();
+    quillon::fuzz::exercise(quillon::OpenWavSource(wavPath));
+  } else if (result != quillon::kJobFailed || ui.shown.size() > 1) {
+    std::abort();
+  }
+  quillon::platform::removeFile(wavPath);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string path = quillon::fuzz::inputFile(data, size);
+  const std::string wavPath = path + ".wav";
+  convertAndRead([&](quillon::Job& job) { return quillon::ConvertDctToWav(job, path, wavPath); },
+                 wavPath);
+  convertAndRead([&](quillon::Job& job) { return quillon::ConvertDartToWav(job, path, wavPath); },
+                 wavPath);
+  return 0;
+}

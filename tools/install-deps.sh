@@ -6,10 +6,11 @@ set -euo pipefail
 build_packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  libmad0-dev
 )
 test_packages=(
   clang-format clang libclang-rt-14-dev
-  sox libsox-fmt-all libgsm-tools python3-mutagen
+  sox libsox-fmt-all libgsm-tools python3-mutagen lame mpg123
 )
 
 wanted=("${build_packages[@]}")

@@ -20,4 +20,10 @@ inline constexpr char kLoadingJobTitle[] = "Loading Audio File Source";
 
 inline constexpr char kUntitledName[] = "Untitled %d";
 
+inline constexpr char kOpenAudioFile[] = "Open Audio File";
+inline constexpr char kSilenceDialog[] = "51";
+inline constexpr char kInvalidSilenceCaption[] = "Invalid Silence Time";
+inline constexpr char kInvalidSilence[] =
+    "The specified silence time is not valid. Please try again.";
+
 }  // namespace quillon::messages

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/interaction.h"
@@ -41,6 +42,32 @@ class DocumentView {
   virtual void showLoopPlay() = 0;
   // Adds a path to the recent files.
   virtual void rememberFile(const std::string& path) = 0;
+
+  // The rest is what the command table forwards to the window, the player and the recorder; a
+  // view without those keeps the defaults.
+
+  // False for the default view that stands in while no document is open.
+  virtual bool hasWindow() const { return true; }
+  // The display reported a change of selection since the document was opened.
+  virtual bool touched() const { return false; }
+  // While playing, moving the cursor moves the player instead.
+  virtual void seekPlayback(int32_t frame) { (void)frame; }
+  // Records into the document (replacing the selection); false when nothing was recorded.
+  virtual bool record() { return false; }
+  // Raises or lowers the playback volume by steps.
+  virtual void changeVolume(int steps) { (void)steps; }
+  // The display's zoom commands (zoom in, out, full, to the selection) and whether its button for
+  // one is enabled.
+  virtual void zoom(int command) { (void)command; }
+  virtual bool zoomEnabled(int command) const {
+    (void)command;
+    return false;
+  }
+  virtual void showWholeWave() {}
+  // Shows the context menu at the last input position (the shell builds its contents).
+  virtual void showContextMenu() {}
+  // The steps of Step Left/Right: one pixel of the main view, in frames (1 without a display).
+  virtual int32_t framesPerStep() const { return 1; }
 };
 
 }  // namespace quillon

@@ -60,4 +60,12 @@ int32_t WaveDocument::selectionOrStart() const {
   return hasSelection() ? selectionStart : 0;
 }
 
+void WaveDocument::trimMarkers(int32_t first, int32_t last, int32_t shift) {
+  std::erase_if(markers, [&](const Bookmark& marker) {
+    return marker.position < first || marker.position > last;
+  });
+  for (Bookmark& marker : markers)
+    marker.position -= shift;
+}
+
 }  // namespace quillon

@@ -60,6 +60,10 @@ class WaveDocument : public RefCounted {
   bool canRedo() const { return undoRing.canRedo(); }
   void dropLastAction() { undoRing.dropLast(); }
 
+  // After a trim: drops the markers before `first` or after `last` and moves the others back by
+  // `shift` frames, so that they keep pointing at the same audio.
+  void trimMarkers(int32_t first, int32_t last, int32_t shift);
+
   Clip audio;
   bool modified = false;  // set when an action begins, cleared when loaded or saved
   int32_t selectionStart = 0;

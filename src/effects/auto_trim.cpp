@@ -74,11 +74,7 @@ int AutoTrimJob::run() {
                          document.audio.length(), threshold_);
   deleteFrom(document.audio, range_.end);
   deleteBefore(document.audio, range_.start);
-  std::erase_if(document.markers, [&](const Bookmark& marker) {
-    return marker.position < range_.start || marker.position > range_.end;
-  });
-  for (Bookmark& marker : document.markers)
-    marker.position -= range_.start;
+  document.trimMarkers(range_.start, range_.end, range_.start);
   document.cursor = 0;
   return kJobDone;
 }

@@ -37,6 +37,8 @@ inline constexpr char kRealAudioUnsupported[] =
     "Saving in real audio file format is not supported. Do you want to save in another format "
     "(wav, mp3, gsm, vox) instead?";
 inline constexpr char kCannotCreateForSaving[] = "Unable to create file \"%s\" for saving.";
+inline constexpr char kFileExistsCaption[] = "File already exists";
+inline constexpr char kFileExists[] = "File \"%s\" already exists. Do you want to overwrite it?";
 inline constexpr char kSaveAsTitle[] = "Save Audio File As";
 inline constexpr char kSaveRegionTitle[] = "Save Select Region As";
 inline constexpr char kRegionName[] = "Region%03i";

@@ -102,6 +102,18 @@ std::string extensionOf(const std::string& path) {
   return extension;
 }
 
+std::vector<FileChooserRequest::FileType> openableFileTypes() {
+  return {{"Audio Files", ".wav;.mp3;.aif;.aiff;.au;.gsm;.vox;.raw;.snd;.dct;.dart"},
+          {"Wave (*.wav)", ".wav"},
+          {"MPEG Layer-3 (*.mp3)", ".mp3"},
+          {"Apple AIFF (*.aif, *.aiff)", ".aif;.aiff"},
+          {"Sun AU (*.au)", ".au"},
+          {"GSM (*.gsm)", ".gsm"},
+          {"Dialogic Vox (*.vox)", ".vox"},
+          {"Raw Audio (*.raw, *.snd)", ".raw;.snd"},
+          {"Dictation (*.dct, *.dart)", ".dct;.dart"}};
+}
+
 std::string fileNameOf(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "document/sample_stream.h"
 #include "document/wave_document.h"
@@ -16,6 +17,9 @@ namespace quillon {
 std::string extensionOf(const std::string& path);
 // The file name of a path (after the last "/" or "\").
 std::string fileNameOf(const std::string& path);
+
+// The types the file chooser offers when opening: all audio files first, then each format.
+std::vector<FileChooserRequest::FileType> openableFileTypes();
 
 struct OpenResult {
   int result = kJobFailed;   // 0 a source was built, 2 not

@@ -164,6 +164,19 @@ FileChooserRequest saveChooser(const char* title, std::string proposedName) {
   return request;
 }
 
+// The save chooser, then, for a file that exists, the question whether to overwrite it; any
+// answer but "Overwrite" cancels.
+std::optional<std::string> chooseSavePath(Interaction& owner, const FileChooserRequest& request) {
+  std::optional<std::string> chosen = owner.chooseFile(request);
+  if (chosen && platform::fileExists(*chosen) &&
+      owner.messageBox(messages::kFileExistsCaption,
+                       formatMessage(messages::kFileExists, {fileNameOf(*chosen)}),
+                       MessageIcon::Exclamation, MessageButtons::OverwriteCancel) != Answer::Ok) {
+    return std::nullopt;
+  }
+  return chosen;
+}
+
 void rememberChoice(const std::string& path) {
   std::string extension = extensionOf(path);
   extension.erase(0, extension.find_first_not_of(".*"));
@@ -344,8 +357,8 @@ bool SaveDocumentAs(DocumentView& view) {
   WaveDocument* document = view.document();
   if (!document) return false;
   for (;;) {
-    std::optional<std::string> chosen = view.interaction().chooseFile(
-        saveChooser(messages::kSaveAsTitle, fileNameOf(document->path)));
+    std::optional<std::string> chosen = chooseSavePath(
+        view.interaction(), saveChooser(messages::kSaveAsTitle, fileNameOf(document->path)));
     if (!chosen) return false;
     rememberChoice(*chosen);
     const std::string extension = extensionOf(*chosen);
@@ -376,7 +389,7 @@ bool SaveRegion(DocumentView& view) {
   char name[32];
   std::snprintf(name, sizeof name, messages::kRegionName, count);
   std::optional<std::string> chosen =
-      view.interaction().chooseFile(saveChooser(messages::kSaveRegionTitle, name));
+      chooseSavePath(view.interaction(), saveChooser(messages::kSaveRegionTitle, name));
   if (!chosen) return false;
   rememberChoice(*chosen);
   SaveRequest request{document->audio, *chosen, true, std::nullopt};

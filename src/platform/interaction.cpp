@@ -1,8 +1,27 @@
 #include "platform/interaction.h"
 
+#include <algorithm>
+
 #include "platform/settings.h"
 
 namespace quillon {
+
+Answer fitAnswer(Answer wanted, MessageButtons buttons) {
+  switch (buttons) {
+    case MessageButtons::Ok:
+      return Answer::Ok;
+    case MessageButtons::OkCancel:
+    case MessageButtons::OverwriteCancel:
+      return wanted == Answer::Yes || wanted == Answer::Ok ? Answer::Ok : Answer::Cancel;
+    case MessageButtons::YesNo:
+      return wanted == Answer::Yes || wanted == Answer::Ok ? Answer::Yes : Answer::No;
+    case MessageButtons::YesNoCancel:
+    case MessageButtons::SaveDontSaveCancel:
+      if (wanted == Answer::Ok) return Answer::Yes;
+      return wanted;
+  }
+  return wanted;
+}
 
 std::string DialogValues::text(const std::string& name) const {
   auto it = values.find(name);
@@ -13,6 +32,13 @@ int32_t DialogValues::number(const std::string& name, int32_t fallback) const {
   auto it = values.find(name);
   if (it == values.end() || it->second.empty()) return fallback;
   return settings::parseLeadingNumber(it->second);
+}
+
+int32_t DialogValues::bounded(const std::string& name) const {
+  const int32_t value = number(name);
+  auto it = ranges.find(name);
+  if (it == ranges.end()) return value;
+  return std::clamp(value, it->second.minimum, it->second.maximum);
 }
 
 }  // namespace quillon

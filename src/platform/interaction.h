@@ -13,8 +13,12 @@ namespace quillon {
 inline constexpr char kProductTitle[] = "Pocket Quillon";
 
 enum class MessageIcon { None, Information, Exclamation, Question, Error };
-enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// SaveDontSaveCancel answers Yes for "Save", No for "Don't Save" and Cancel; OverwriteCancel
+// answers Ok for "Overwrite".
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, SaveDontSaveCancel, OverwriteCancel };
 enum class Answer { Ok, Cancel, Yes, No };
+// The answer a box with `buttons` can give that is closest to the one wanted.
+Answer fitAnswer(Answer wanted, MessageButtons buttons);
 
 // The progress dialog of one running job, as the job sees it. Closing it (the user's Cancel)
 // is noticed by the job at its next `pump`.
@@ -45,6 +49,10 @@ struct FileChooserRequest {
 // A dialog that edits named values (settings, layouts, effect parameters), identified by its
 // resource name ("LRAWDlg", "LAuSettingsDlg"…). Values are text, numbers in decimal.
 struct DialogValues {
+  DialogValues() = default;
+  explicit DialogValues(std::string name, std::map<std::string, std::string> preset = {})
+      : dialog(std::move(name)), values(std::move(preset)) {}
+
   std::string dialog;
   std::map<std::string, std::string> values;
 
@@ -52,6 +60,18 @@ struct DialogValues {
   int32_t number(const std::string& name, int32_t fallback = 0) const;
   void set(const std::string& name, const std::string& value) { values[name] = value; }
   void set(const std::string& name, int64_t value) { values[name] = std::to_string(value); }
+
+  // The range that the dialog's control for a number offers; `bounded` reads a number kept
+  // within it, as the control would keep it.
+  struct Range {
+    int32_t minimum;
+    int32_t maximum;
+  };
+  std::map<std::string, Range> ranges;
+  void setRange(const std::string& name, int32_t minimum, int32_t maximum) {
+    ranges[name] = {minimum, maximum};
+  }
+  int32_t bounded(const std::string& name) const;
 };
 
 // What a dialog says when OK is pressed on values it cannot take: the dialog stays open.

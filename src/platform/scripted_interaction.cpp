@@ -8,21 +8,6 @@
 namespace quillon {
 namespace {
 
-Answer fitAnswer(Answer wanted, MessageButtons buttons) {
-  switch (buttons) {
-    case MessageButtons::Ok:
-      return Answer::Ok;
-    case MessageButtons::OkCancel:
-      return wanted == Answer::Yes || wanted == Answer::Ok ? Answer::Ok : Answer::Cancel;
-    case MessageButtons::YesNo:
-      return wanted == Answer::Yes || wanted == Answer::Ok ? Answer::Yes : Answer::No;
-    case MessageButtons::YesNoCancel:
-      if (wanted == Answer::Ok) return Answer::Yes;
-      return wanted;
-  }
-  return wanted;
-}
-
 class ScriptedProgress : public ProgressDisplay {
  public:
   ScriptedProgress(ScriptedInteraction& owner, std::string title)

@@ -38,7 +38,7 @@ class ScriptedInteraction : public Interaction {
   // The next dialog of that name is answered with these values over its own and OK; a dialog
   // without queued answers is accepted unchanged unless `cancelDialogs` is set.
   void queueDialog(std::string dialog, std::map<std::string, std::string> answers) {
-    dialogs_.push_back({std::move(dialog), std::move(answers)});
+    dialogs_.push_back(DialogValues(std::move(dialog), std::move(answers)));
   }
 
   // The script.

@@ -1,0 +1,173 @@
+#include "shell/editor.h"
+
+#include "document/document_messages.h"
+#include "formats/open_pipeline.h"
+#include "formats/save_pipeline.h"
+#include "platform/settings.h"
+#include "platform/text_format.h"
+#include "platform/xdg_dirs.h"
+#include "shell/clip_services.h"
+#include "shell/command_table.h"
+#include "shell/default_view.h"
+#include "shell/shell_messages.h"
+
+namespace quillon {
+namespace {
+
+constexpr int32_t kMinNewRate = 6000;
+constexpr int32_t kMaxNewRate = 96000;
+
+bool hasFolder(const std::string& path) {
+  return !platform::parentFolder(path).empty();
+}
+
+FileChooserRequest openChooser(const std::string& folder, const std::string& extension) {
+  FileChooserRequest request;
+  request.mode = FileChooserRequest::Mode::Open;
+  request.title = messages::kOpenAudioFile;
+  request.folder = folder;
+  request.types = openableFileTypes();
+  request.preferredExtension = extension.empty() ? "" : "." + extension;
+  return request;
+}
+
+}  // namespace
+
+Editor::Editor(MainWindow& window)
+    : window_(window), defaultView_(std::make_unique<DefaultView>(window.interaction())) {
+  services_ = makeClipServices();
+  recent_.load();
+}
+
+Editor::~Editor() = default;
+
+DocumentView& Editor::view() {
+  return view_ ? *view_ : *defaultView_;
+}
+
+std::string Editor::caption() {
+  if (!hasDocument()) return kProductTitle;
+  return formatMessage(messages::kCaption,
+                       {fileNameOf(document().path), document().modified ? "*" : ""});
+}
+
+void Editor::refresh() {
+  window_.showCommandStates(commandStates());
+  window_.setCaption(caption(), hasDocument() && document().modified);
+}
+
+bool Editor::dispatchCommand(int id, int code) {
+  window_.setBusy(true);
+  bool ran = false;
+  if (id == kCommandCloseBeforeExit) {
+    ran = !closeDocument();
+  } else if (id == command::kContextMenu && !hasDocument()) {
+    window_.showFallbackMenu();
+  } else {
+    ran = runCommand(*this, id, code);
+  }
+  refresh();
+  window_.setBusy(false);
+  return ran;
+}
+
+bool Editor::isCommandEnabled(int id) {
+  return commandEnabled(*this, id);
+}
+
+CommandStates Editor::commandStates() {
+  return computeCommandStates(*this);
+}
+
+bool Editor::newFile() {
+  if (!closeDocument()) return false;
+  int32_t rate = settings::kDefaultSampleRate.read();
+  int channels = settings::kDefaultChannels.read();
+  if (settings::kPromptSampleAndChannels.read()) {
+    DialogValues dialog{messages::kNewFileDialog, {}};
+    dialog.set("rate", settings::kSelectedSampleRate.read());
+    dialog.set("channels", settings::kSelectedChannels.read());
+    const bool accepted = interaction().editDialog(dialog, [](const DialogValues& v) {
+      const int32_t r = v.number("rate");
+      return r < kMinNewRate || r > kMaxNewRate
+                 ? std::optional<Refusal>(Refusal{"", messages::kBadNewFileRate})
+                 : std::nullopt;
+    });
+    if (!accepted) return false;
+    rate = dialog.number("rate");
+    channels = dialog.number("channels") == 1 ? 1 : 2;
+    settings::kSelectedSampleRate.write(rate);
+    settings::kSelectedChannels.write(channels);
+  }
+  const int32_t number = settings::kUntitledCount.read();
+  settings::kUntitledCount.write(number + 1);
+  Ref<WaveDocument> document = WaveDocument::createUntitled(number, rate, channels);
+  document->modified = true;  // an untitled document always counts as modified
+  view_ = window_.createView(document);
+  return true;
+}
+
+bool Editor::openFile(const std::string& path) {
+  if (!closeDocument()) return false;
+  FileLoader loader;
+  Ref<WaveDocument> document = WaveDocument::createFromFile(path, interaction(), loader);
+  if (document->loadFailed) return false;
+  view_ = window_.createView(document);
+  recent_.add(path);
+  return true;
+}
+
+bool Editor::chooseAndOpen() {
+  std::optional<std::string> path = interaction().chooseFile(
+      openChooser(settings::kOpenFileDir.read(), settings::kOpenFileFormat.read()));
+  if (!path) return false;
+  settings::kOpenFileDir.write(platform::parentFolder(*path));
+  std::string extension = extensionOf(*path);
+  extension.erase(0, extension.find_first_not_of(".*"));
+  settings::kOpenFileFormat.write(extension);
+  return openFile(*path);
+}
+
+bool Editor::openRecent(int index) {
+  if (const RecentFiles::Entry* entry = recent_.entry(size_t(index))) {
+    const std::string path = entry->path;
+    return openFile(path);
+  }
+  return chooseAndOpen();
+}
+
+bool Editor::closeDocument() {
+  DocumentView& current = view();
+  current.stopPlayback();
+  if (current.hasWindow()) {
+    Ref<WaveDocument> held(current.document());
+    if (!promptSaveChanges(current, *held)) return false;
+  }
+  view_.reset();
+  return true;
+}
+
+bool Editor::closeFileCommand() {
+  DocumentView& current = view();
+  WaveDocument& doc = document();
+  if ((current.touched() || current.isPlaying()) && !doc.modified && hasFolder(doc.path)) {
+    const Answer answer = interaction().messageBox(
+        kProductTitle, formatMessage(messages::kConfirmClose, {fileNameOf(doc.path)}),
+        MessageIcon::Question, MessageButtons::YesNo);
+    if (answer != Answer::Yes) return false;
+  }
+  return closeDocument();
+}
+
+bool Editor::promptSaveChanges(DocumentView& view, WaveDocument& document) {
+  if (!document.modified && hasFolder(document.path)) return true;
+  const Answer answer = interaction().messageBox(
+      kProductTitle, formatMessage(messages::kSaveChanges, {fileNameOf(document.path)}),
+      MessageIcon::Question, MessageButtons::SaveDontSaveCancel);
+  if (answer == Answer::Cancel) return false;
+  if (answer == Answer::No) return true;
+  if (hasFolder(document.path)) return SaveDocument(view, settings::kPromptFileFormat.read());
+  return SaveDocumentAs(view);
+}
+
+}  // namespace quillon

@@ -48,6 +48,9 @@ class UndoRing {
   bool redo(WaveDocument& document);
   bool canUndo() const { return !at(index_).isEmpty(); }
   bool canRedo() const { return !at(index_ + 2).isEmpty(); }
+  // The names of the actions that Undo and Redo would step over (empty when none).
+  const std::string& undoName() const { return at(index_).name; }
+  const std::string& redoName() const { return at(index_ + 2).name; }
   // Empties the two slots after the index.
   void dropLast();
   void clear();

@@ -52,61 +52,71 @@ bool zoomButton(Editor& e) {
   return view(e) && e.view().zoomEnabled(Id);
 }
 
-// Operations. Each takes the editor, the id and the notification code.
+// Operations. Each takes the editor, the id and the notification code, and answers whether it
+// did its work.
 
-using Operation = void (*)(Editor&, int, int);
+using Operation = bool (*)(Editor&, int, int);
 
 template <auto Command>
-void onView(Editor& e, int, int) {
-  Command(e.view());
+bool onView(Editor& e, int, int) {
+  return bool(Command(e.view()));
 }
 
-void openFile(Editor& e, int, int) {
-  e.chooseAndOpen();
+bool openFile(Editor& e, int, int) {
+  return e.chooseAndOpen();
 }
-void newFile(Editor& e, int, int) {
-  e.newFile();
+bool newFile(Editor& e, int, int) {
+  return e.newFile();
 }
-void closeFile(Editor& e, int, int) {
-  e.closeFileCommand();
+bool closeFile(Editor& e, int, int) {
+  return e.closeFileCommand();
 }
-void nothing(Editor&, int, int) {}
+bool nothing(Editor&, int, int) {
+  return true;
+}
 
-void clearRecentFiles(Editor& e, int, int) {
+bool clearRecentFiles(Editor& e, int, int) {
   if (e.recentFiles().count() > 0 &&
       e.interaction().messageBox(kProductTitle, messages::kConfirmClearRecent,
                                  MessageIcon::Question, MessageButtons::YesNo) != Answer::Yes) {
-    return;
+    return false;
   }
   e.recentFiles().clear();
+  return true;
 }
 
-void openRecent(Editor& e, int id, int) {
-  e.openRecent(id - command::kRecentFirst);
+bool openRecent(Editor& e, int id, int) {
+  return e.openRecent(id - command::kRecentFirst);
 }
 
-void play(Editor& e, int, int) {
+bool play(Editor& e, int, int) {
   e.view().play();
-}
-void stop(Editor& e, int, int) {
-  e.view().stopPlayback();
+  return true;
 }
 
-void goToStart(Editor& e, int, int) {
+bool stop(Editor& e, int, int) {
+  e.view().stopPlayback();
+  return true;
+}
+
+bool goToStart(Editor& e, int, int) {
   WaveDocument& d = e.document();
   placeCursor(e.view(), d.hasSelection() ? d.selectionStart : 0);
+  return true;
 }
 
-void goToEnd(Editor& e, int, int) {
+bool goToEnd(Editor& e, int, int) {
   placeCursor(e.view(), e.document().playEnd());
+  return true;
 }
 
-void volume(Editor& e, int id, int) {
+bool volume(Editor& e, int id, int) {
   e.view().changeVolume(id == command::kVolumeUp ? 1 : -1);
+  return true;
 }
 
 // One step is one pixel of the main view; the code is the key's repeat count (1 when 0).
-void step(Editor& e, int id, int code) {
+bool step(Editor& e, int id, int code) {
   WaveDocument& d = e.document();
   const int64_t distance = int64_t(std::max(code, 1)) * std::max(e.view().framesPerStep(), 1);
   int64_t frame = d.cursor;
@@ -116,6 +126,7 @@ void step(Editor& e, int id, int code) {
     frame = std::min<int64_t>(frame + distance, d.audio.length());
   }
   placeCursor(e.view(), int32_t(frame));
+  return true;
 }
 
 void restartIfPlaying(DocumentView& v) {
@@ -124,65 +135,72 @@ void restartIfPlaying(DocumentView& v) {
   v.play();
 }
 
-void playSpeed(Editor& e, int id, int) {
+bool playSpeed(Editor& e, int id, int) {
   settings::kPlaySpeed.write(id - command::kPlaySpeedSlow);
   restartIfPlaying(e.view());
   e.view().showPlaySpeed();
+  return true;
 }
 
-void loopPlay(Editor& e, int, int) {
+bool loopPlay(Editor& e, int, int) {
   settings::kPlayRepeat.write(!settings::kPlayRepeat.read());
   restartIfPlaying(e.view());
   e.view().showLoopPlay();
+  return true;
 }
 
-void record(Editor& e, int, int) {
-  if (!e.hasDocument() && !e.newFile()) return;
-  e.view().record();
+// Without a document, New File comes first; cancelling it cancels the recording.
+bool record(Editor& e, int, int) {
+  if (!e.hasDocument() && !e.newFile()) return false;
+  const bool recorded = e.view().record();
   e.view().showWholeWave();
+  return recorded;
 }
 
-void save(Editor& e, int, int) {
-  SaveDocument(e.view(), false);
+bool save(Editor& e, int, int) {
+  return SaveDocument(e.view(), false);
 }
-void saveAs(Editor& e, int, int) {
-  SaveDocumentAs(e.view());
+bool saveAs(Editor& e, int, int) {
+  return SaveDocumentAs(e.view());
 }
-void saveRegion(Editor& e, int, int) {
-  SaveRegion(e.view());
+bool saveRegion(Editor& e, int, int) {
+  return SaveRegion(e.view());
 }
-
-void paste(Editor& e, int, int) {
-  pasteClipboard(e.view(), e.clipServices());
-}
-
-void insertFileAt(Editor& e, int id, int) {
-  insertFile(e.view(), InsertPlace(id - command::kInsertFileBegin), e.clipServices());
+bool paste(Editor& e, int, int) {
+  return pasteClipboard(e.view(), e.clipServices());
 }
 
-void insertSilenceAt(Editor& e, int id, int) {
-  insertSilenceCommand(e.view(), InsertPlace(id - command::kInsertSilenceBegin));
+bool insertFileAt(Editor& e, int id, int) {
+  return insertFile(e.view(), InsertPlace(id - command::kInsertFileBegin), e.clipServices());
 }
 
-void zoom(Editor& e, int id, int) {
+bool insertSilenceAt(Editor& e, int id, int) {
+  return insertSilenceCommand(e.view(), InsertPlace(id - command::kInsertSilenceBegin));
+}
+
+bool zoom(Editor& e, int id, int) {
   e.view().zoom(id);
+  return true;
 }
 
-void verticalZoom(Editor& e, int, int) {
+bool verticalZoom(Editor& e, int, int) {
   WaveDocument& d = e.document();
   d.verticalZoom = !d.verticalZoom;
   settings::kVerticalZoom.write(d.verticalZoom);
   e.view().refreshAll();
+  return true;
 }
 
-void waveFormMode(Editor& e, int id, int) {
+bool waveFormMode(Editor& e, int id, int) {
   e.document().waveFormMode = id - command::kWaveFormPlusMinus;
   settings::kWaveFormMode.write(e.document().waveFormMode);
   e.view().refreshAll();
+  return true;
 }
 
-void contextMenu(Editor& e, int, int) {
+bool contextMenu(Editor& e, int, int) {
   e.view().showContextMenu();
+  return true;
 }
 
 constexpr CommandRow row(int first, int last, const char* text, const char* name, Operation op,
@@ -264,13 +282,15 @@ std::span<const CommandRow> commandTable() {
   return kTable;
 }
 
-bool runCommand(Editor& editor, int id, int code) {
+bool runCommand(Editor& editor, int id, int code, bool* done) {
   bool handled = false;
+  bool worked = false;
   for (const CommandRow& r : kTable) {
     if (id < r.first || id > r.last || !r.enabled(editor)) continue;
-    r.execute(editor, id, code);
+    worked = r.execute(editor, id, code) || worked;
     handled = true;
   }
+  if (done) *done = worked;
   return handled;
 }
 

@@ -86,15 +86,18 @@ struct CommandRow {
   uint16_t last;
   const char* menuText;
   const char* name;
-  void (*execute)(Editor& editor, int id, int code);
+  // Answers whether the command did its work (false: nothing was done, as when the user
+  // cancelled or the work failed).
+  bool (*execute)(Editor& editor, int id, int code);
   bool (*enabled)(Editor& editor);
 };
 
 // The table, in its order. Built at compile time; it never changes.
 std::span<const CommandRow> commandTable();
 
-// Runs every row that covers `id` and whose enable test passes; answers whether one ran.
-bool runCommand(Editor& editor, int id, int code);
+// Runs every row that covers `id` and whose enable test passes; answers whether one ran, and in
+// `done` whether the work was done.
+bool runCommand(Editor& editor, int id, int code, bool* done = nullptr);
 // The enable test of the row whose first id is `id` (false when there is none).
 bool commandEnabled(Editor& editor, int id);
 // Every row's enabled state by its first id, then the check marks: vertical zoom, the one wave

@@ -59,12 +59,15 @@ void Editor::refresh() {
 bool Editor::dispatchCommand(int id, int code) {
   window_.setBusy(true);
   bool ran = false;
+  lastDone_ = false;
   if (id == kCommandCloseBeforeExit) {
-    ran = !closeDocument();
+    lastDone_ = closeDocument();
+    ran = !lastDone_;
   } else if (id == command::kContextMenu && !hasDocument()) {
     window_.showFallbackMenu();
+    lastDone_ = true;
   } else {
-    ran = runCommand(*this, id, code);
+    ran = runCommand(*this, id, code, &lastDone_);
   }
   refresh();
   window_.setBusy(false);

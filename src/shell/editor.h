@@ -65,6 +65,9 @@ class Editor {
   // brought up to date. The context menu (7000) without a document is the main window's
   // fallback menu.
   bool dispatchCommand(int id, int code = 0);
+  // Whether the last command that ran did its work (false when it was cancelled, refused,
+  // failed or found nothing to do).
+  bool lastCommandDone() const { return lastDone_; }
   bool isCommandEnabled(int id);
   CommandStates commandStates();
   // "%s%s": the document's file name and "*" when it is modified.
@@ -87,6 +90,7 @@ class Editor {
   std::unique_ptr<DocumentView> view_;
   std::unique_ptr<ClipServices> services_;
   RecentFiles recent_;
+  bool lastDone_ = false;
 };
 
 }  // namespace quillon

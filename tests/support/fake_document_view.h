@@ -1,5 +1,6 @@
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,18 @@ class FakeDocumentView : public DocumentView {
   void showPlaySpeed() override {}
   void showLoopPlay() override {}
   void rememberFile(const std::string& path) override { remembered.push_back(path); }
+  bool touched() const override { return wasTouched; }
+  void seekPlayback(int32_t frame) override { seekedTo = frame; }
+  bool record() override {
+    ++recordings;
+    return recordResult;
+  }
+  void changeVolume(int steps) override { volumeSteps += steps; }
+  void zoom(int command) override { zooms.push_back(command); }
+  bool zoomEnabled(int command) const override { return enabledZooms.count(command) > 0; }
+  void showWholeWave() override { ++wholeWaveShown; }
+  void showContextMenu() override { ++contextMenus; }
+  int32_t framesPerStep() const override { return step; }
 
   void setDocument(Ref<WaveDocument> document) { document_ = std::move(document); }
 
@@ -44,6 +57,13 @@ class FakeDocumentView : public DocumentView {
   int actionBeginHooks = 0, actionOrUndoHooks = 0, cursorShown = 0;
   int32_t playedFrom = -1;
   std::vector<std::string> remembered;
+  bool wasTouched = false;
+  int32_t seekedTo = -1;
+  bool recordResult = true;
+  int recordings = 0, volumeSteps = 0, wholeWaveShown = 0, contextMenus = 0;
+  std::vector<int> zooms;
+  std::set<int> enabledZooms;
+  int32_t step = 1;
 
  private:
   Ref<WaveDocument> document_;

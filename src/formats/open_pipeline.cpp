@@ -279,7 +279,7 @@ int FileLoader::load(const std::string& path, WaveDocument& document, Interactio
 
 void FileLoader::loadMetadata(const std::string& path, WaveDocument& document) {
   document.markers = readBookmarkFile(bookmarkPathFor(path), document.audio.sampleRate);
-  ReadTags(document.tags, path, kWavTagsAll);
+  ReadTags(document.tags, path, kWavAllTags);
 }
 
 }  // namespace quillon

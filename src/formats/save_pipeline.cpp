@@ -305,7 +305,7 @@ int saveSafely(Interaction& owner, const SaveRequest& request, const TagList* ta
   temporary.path = temporaryNameFor(request.path);
   SaveJob job(owner, temporary);
   int result = runJob(job, owner);
-  if (result == kJobDone && tags) WriteTags(*tags, temporary.path, kWavTagsAll);
+  if (result == kJobDone && tags) WriteTags(*tags, temporary.path, kWavAllTags);
   if (result == kJobDone && !syncFile(temporary.path)) result = kJobFailed;
   if (result == kJobDone) {
     struct stat old {};

@@ -1,33 +1,19 @@
 // quillon-cli: the editor's commands without a window.
-#include <cstdio>
 #include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/version.h"
-
-namespace {
-
-constexpr char kUsage[] =
-    "Usage: quillon-cli [--help] [--version]\n"
-    "\n"
-    "The editor's commands without a window.\n"
-    "  --help     show this text\n"
-    "  --version  print the version\n";
-
-}  // namespace
+#include "shell/cli_session.h"
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--version") == 0) {
-      std::printf("quillon-cli %s\n", QUILLON_VERSION);
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  for (const std::string& argument : arguments) {
+    if (argument == "--version") {
+      std::cout << "quillon-cli " << QUILLON_VERSION << "\n";
       return 0;
     }
-    if (std::strcmp(argv[i], "--help") == 0) {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    std::fprintf(stderr, "quillon-cli: unknown argument \"%s\"\n%s", argv[i], kUsage);
-    return 2;
   }
-  std::fputs(kUsage, stdout);
-  return 0;
+  return quillon::runCli(arguments, std::cout, std::cerr);
 }

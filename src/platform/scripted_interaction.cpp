@@ -1,5 +1,7 @@
 #include "platform/scripted_interaction.h"
 
+#include <ostream>
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -40,6 +42,7 @@ class ScriptedProgress : public ProgressDisplay {
     if (owner_.cancelAfterReports >= 0 && owner_.progressReports >= owner_.cancelAfterReports) {
       closed_ = true;
     }
+    if (owner_.cancelFlag && *owner_.cancelFlag) closed_ = true;
     return !closed_;
   }
 
@@ -72,7 +75,11 @@ Answer ScriptedInteraction::messageBox(const std::string& caption, const std::st
   }
   Answer answer = fitAnswer(wanted, buttons);
   shown.push_back({caption, text, icon, buttons, answer});
-  if (echo) std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  if (echo && echoTo) {
+    *echoTo << caption << ": " << text << "\n";
+  } else if (echo) {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  }
   return answer;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <csignal>
 #include <deque>
+#include <iosfwd>
 #include <map>
 #include <optional>
 #include <string>
@@ -41,13 +43,23 @@ class ScriptedInteraction : public Interaction {
     dialogs_.push_back(DialogValues(std::move(dialog), std::move(answers)));
   }
 
+  // Forgets the answers, files and dialogs queued and not used.
+  void clearQueues() {
+    answers_.clear();
+    files_.clear();
+    dialogs_.clear();
+  }
+
   // The script.
   Answer defaultAnswer = Answer::No;
   bool echo = false;
+  std::ostream* echoTo = nullptr;  // where echoed messages go (nothing set: stderr)
   bool showProgress = false;
   int cancelAfterReports = -1;       // the Nth progress report closes the dialog (-1: never)
   bool progressUnavailable = false;  // the progress dialog cannot be shown
   bool cancelDialogs = false;        // every dialog without queued answers is cancelled
+  // When set and non-zero, every progress dialog counts as closed (an interrupt from the user).
+  const volatile std::sig_atomic_t* cancelFlag = nullptr;
 
   // What happened.
   std::vector<ShownMessage> shown;

@@ -1,0 +1,199 @@
+// quillon-cli end to end: real files in and out, checked against sox where it is a peer.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "platform/settings.h"
+#include "shell/cli_session.h"
+#include "support/peer_tools.h"
+#include "support/temp_environment.h"
+
+namespace quillon::testing {
+namespace {
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!haveTool("sox")) GTEST_SKIP() << "sox is not installed (./test.sh installs it)";
+    // Five seconds of stereo: two tones and a little noise, at half scale.
+    input = env.path("in.wav");
+    ASSERT_EQ(runCommand("sox -n -r 44100 -c 2 -b 16 " + testing::quoted(input) +
+                         " synth 5 sine 440 sine 660 vol 0.5"),
+              0);
+  }
+
+  int cli(const std::vector<std::string>& arguments) {
+    out.str("");
+    err.str("");
+    std::vector<std::string> all = {"-q"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return runCli(all, out, err);
+  }
+
+  // The file's samples as sox decodes them, 32-bit.
+  std::vector<int32_t> samples(const std::string& path) {
+    const std::string raw = path + ".s32";
+    EXPECT_EQ(runCommand("sox " + testing::quoted(path) + " -t raw -e signed -b 32 -L " +
+                         testing::quoted(raw)),
+              0);
+    return readRaw32(raw);
+  }
+
+  std::vector<int32_t> soxResult(const std::string& effect) {
+    const std::string reference = env.path("reference.wav");
+    EXPECT_EQ(runCommand("sox -D " + testing::quoted(input) + " " + testing::quoted(reference) +
+                         " " + effect),
+              0);
+    return samples(reference);
+  }
+
+  static int32_t largestDifference(const std::vector<int32_t>& a, const std::vector<int32_t>& b) {
+    EXPECT_EQ(a.size(), b.size());
+    int64_t largest = 0;
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+      largest = std::max(largest, std::abs(int64_t(a[i]) - b[i]));
+    return int32_t(largest >> 16);  // in 16-bit steps
+  }
+
+  // The largest amount by which |a − b| exceeds `relative` × |b|, in 16-bit steps.
+  static double excessOverRelative(const std::vector<int32_t>& a, const std::vector<int32_t>& b,
+                                   double relative) {
+    EXPECT_EQ(a.size(), b.size());
+    double largest = 0;
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+      const double d = std::abs(double(a[i]) - b[i]) - relative * std::abs(double(b[i]));
+      largest = std::max(largest, d / 65536.0);
+    }
+    return largest;
+  }
+
+  TempEnvironment env;
+  std::string input;
+  std::ostringstream out, err;
+};
+
+TEST_F(CliTest, SelectAndTrimIsSoxTrim) {
+  const std::string output = env.path("trimmed.wav");
+  ASSERT_EQ(cli({"open", input, "select", "1.5s", "4000ms", "trim", "save-as", output}), 0)
+      << err.str();
+  EXPECT_EQ(samples(output), soxResult("trim 1.5 =4"));
+}
+
+TEST_F(CliTest, ReverseIsSoxReverseAndAmplifyIsSoxVolume) {
+  const std::string reversed = env.path("reversed.wav");
+  ASSERT_EQ(cli({"open", input, "reverse", "save-as", reversed}), 0) << err.str();
+  EXPECT_EQ(samples(reversed), soxResult("reverse"));
+
+  // Segment gains are applied in steps of 1/512 (truncated), after the percentage was applied
+  // to the gain divided by 100 first: 150 % becomes 767/512. So the result may lie up to 2/512
+  // of its value (plus a rounding step) below sox's exact volume change.
+  const std::string louder = env.path("louder.wav");
+  ASSERT_EQ(cli({"open", input, "amplify", "gain=150", "save-as", louder}), 0) << err.str();
+  EXPECT_LE(excessOverRelative(samples(louder), soxResult("vol 1.5"), 2.0 / 512), 1.0);
+  EXPECT_EQ(settings::kAmplifyGain.read(), 150);
+}
+
+TEST_F(CliTest, FadesAreLinearLikeSoxLinearFades) {
+  // The envelope's per-frame step is truncated and only re-anchored every 8192 frames: over a
+  // block the gain drifts by (w − trunc w) × 8192 / 2^24 (w = 2^24 / frames of the fade), about
+  // 1e-4 of full scale, which with the rounding of both sides stays within 3 steps.
+  const std::string faded = env.path("faded.wav");
+  ASSERT_EQ(cli({"open", input, "select", "0", "2s", "fade-in", "save-as", faded}), 0) << err.str();
+  EXPECT_LE(largestDifference(samples(faded), soxResult("fade t 2")), 3);
+}
+
+TEST_F(CliTest, NormalizeBringsThePeakToTheLevel) {
+  const std::string normalized = env.path("normalized.wav");
+  ASSERT_EQ(cli({"open", input, "normalize", "level=90", "save-as", normalized}), 0) << err.str();
+  int64_t peak = 0;
+  for (int32_t s : samples(normalized))
+    peak = std::max<int64_t>(peak, std::abs(int64_t(s)));
+  // The amplification is a whole percentage (truncated) applied in 1/512 steps (truncated):
+  // never above the level, and at most 1 % + 2/512 below it.
+  const double level = double(peak) / 2147483648.0;
+  EXPECT_LE(level, 0.9 + 1.0 / 32768);
+  EXPECT_GE(level, 0.9 * (1 - 0.01 - 2.0 / 512));
+}
+
+TEST_F(CliTest, InfoReportsTheDocumentAsJson) {
+  ASSERT_EQ(
+      cli({"open", input, "select", "100", "200", "delete", "insert-silence-end", "500", "info"}),
+      0)
+      << err.str();
+  const std::string json = out.str();
+  EXPECT_NE(json.find("\"rate\": 44100"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"channels\": 2"), std::string::npos);
+  EXPECT_NE(json.find("\"length\": " + std::to_string(220500 - 100 + 22050)), std::string::npos);
+  EXPECT_NE(json.find("\"undo\": \"Insert Silence At The End\""), std::string::npos);
+  EXPECT_NE(json.find("\"canRedo\": false"), std::string::npos);
+  EXPECT_NE(json.find("\"modified\": true"), std::string::npos);
+}
+
+TEST_F(CliTest, RefusalsUnknownStepsAndUnavailableCommandsFail) {
+  EXPECT_EQ(cli({"open", input, "echo", "time=3000"}), 2);
+  EXPECT_NE(err.str().find("Invalid value: Echo time must be between 10 and 3000ms."),
+            std::string::npos)
+      << err.str();
+  EXPECT_EQ(cli({"open", input, "frobnicate"}), 2);
+  EXPECT_EQ(cli({"open", input, "amplify", "volume=3"}), 2);
+  EXPECT_EQ(cli({"open", input, "save-region", env.path("region.wav")}), 2)
+      << "nothing is selected";
+  EXPECT_NE(err.str().find("not available"), std::string::npos);
+  EXPECT_EQ(cli({"trim"}), 2) << "no document";
+  EXPECT_EQ(cli({"open", env.path("missing.wav")}), 2);
+  EXPECT_NE(err.str().find("Error loading file"), std::string::npos);
+  EXPECT_EQ(cli({"open", input, "select", "1.5q", "2"}), 2);
+}
+
+TEST_F(CliTest, QuestionsAreAnsweredByYesOrNo) {
+  const std::string output = env.path("out.wav");
+  ASSERT_EQ(cli({"open", input, "save-as", output}), 0);
+  const std::vector<uint8_t> before = readBytes(output);
+  EXPECT_EQ(cli({"open", input, "reverse", "save-as", output}), 1) << "--no keeps the file";
+  EXPECT_NE(err.str().find("File already exists"), std::string::npos);
+  EXPECT_EQ(readBytes(output), before);
+  EXPECT_EQ(cli({"--yes", "open", input, "reverse", "save-as", output}), 0);
+  EXPECT_NE(readBytes(output), before);
+}
+
+TEST_F(CliTest, SaveAsTakesTheFormatSettings) {
+  const std::string output = env.path("small.wav");
+  ASSERT_EQ(cli({"open", input, "save-as", output, "rate=8000", "channels=1", "bits=8"}), 0)
+      << err.str();
+  ASSERT_EQ(runCommand("test \"$(soxi -r " + testing::quoted(output) + ")\" = 8000"), 0);
+  ASSERT_EQ(runCommand("test \"$(soxi -c " + testing::quoted(output) + ")\" = 1"), 0);
+  ASSERT_EQ(runCommand("test \"$(soxi -b " + testing::quoted(output) + ")\" = 8"), 0);
+}
+
+TEST_F(CliTest, RawFilesTakeTheirLayoutFromTheWords) {
+  const std::string raw = env.path("voice.raw");
+  ASSERT_EQ(runCommand("sox -n -r 8000 -c 1 -e signed -b 16 -L -t raw " + testing::quoted(raw) +
+                       " synth 1 sine 300"),
+            0);
+  ASSERT_EQ(cli({"open", raw, "rate=8000", "channels=1", "codec=3", "info"}), 0) << err.str();
+  EXPECT_NE(out.str().find("\"rate\": 8000"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("\"length\": 8000"), std::string::npos);
+}
+
+TEST_F(CliTest, NewDocumentsTakeTheGivenFormat) {
+  const std::string output = env.path("silence.wav");
+  ASSERT_EQ(cli({"new", "22050", "2", "insert-silence-begin", "1000", "save-as", output}), 0)
+      << err.str();
+  ASSERT_EQ(runCommand("test \"$(soxi -s " + testing::quoted(output) + ")\" = 22050"), 0);
+  EXPECT_EQ(cli({"new", "5000", "1"}), 2);
+}
+
+TEST(CliPositionTest, FramesSecondsAndMilliseconds) {
+  int32_t frames = -1;
+  EXPECT_TRUE(parseCliPosition("4410", 44100, frames));
+  EXPECT_EQ(frames, 4410);
+  EXPECT_TRUE(parseCliPosition("1.5s", 44100, frames));
+  EXPECT_EQ(frames, 66150);
+  EXPECT_TRUE(parseCliPosition("250ms", 8000, frames));
+  EXPECT_EQ(frames, 2000);
+  for (const char* bad : {"", "-5", "1.5", "3x", "s", "1e99s", "nan"})
+    EXPECT_FALSE(parseCliPosition(bad, 44100, frames)) << bad;
+}
+
+}  // namespace
+}  // namespace quillon::testing

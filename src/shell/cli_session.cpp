@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -34,6 +35,7 @@ const char kCliUsage[] =
     "  --yes, --no   answer every question (save changes, overwrite, unsupported format)\n"
     "                with Yes or No; the default is No\n"
     "  -q            no progress on stderr\n"
+    "  --timings     print each step's wall time on stderr\n"
     "  --help        show this text\n"
     "  --version     print the version\n"
     "\n"
@@ -426,7 +428,7 @@ bool parseCliPosition(const std::string& text, int32_t sampleRate, int32_t& fram
 }
 
 int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-  bool yes = false, quiet = false;
+  bool yes = false, quiet = false, timings = false;
   std::vector<Step> steps;
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& word = arguments[i];
@@ -436,6 +438,10 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     }
     if (word == "-q") {
       quiet = true;
+      continue;
+    }
+    if (word == "--timings") {
+      timings = true;
       continue;
     }
     if (word == "--help") {
@@ -486,7 +492,13 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
   {
     Session session(out, err, yes, quiet);
     for (const Step& step : steps) {
+      const auto start = std::chrono::steady_clock::now();
       status = session.run(step);
+      if (timings) {
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        err << "time " << step.name << " " << took.count() << " ms\n";
+      }
       if (status != 0) break;
     }
   }

@@ -51,7 +51,7 @@ std::string Editor::caption() {
                        {fileNameOf(document().path), document().modified ? "*" : ""});
 }
 
-void Editor::refresh() {
+void Editor::refreshCommandStates() {
   window_.showCommandStates(commandStates());
   window_.setCaption(caption(), hasDocument() && document().modified);
 }
@@ -69,7 +69,7 @@ bool Editor::dispatchCommand(int id, int code) {
   } else {
     ran = runCommand(*this, id, code, &lastDone_);
   }
-  refresh();
+  refreshCommandStates();
   window_.setBusy(false);
   return ran;
 }

@@ -69,6 +69,9 @@ class Editor {
   // failed or found nothing to do).
   bool lastCommandDone() const { return lastDone_; }
   bool isCommandEnabled(int id);
+  // Recomputes the enabled state and check marks of every command for the main window, and its
+  // caption.
+  void refreshCommandStates();
   CommandStates commandStates();
   // "%s%s": the document's file name and "*" when it is modified.
   std::string caption();
@@ -83,8 +86,6 @@ class Editor {
   bool promptSaveChanges(DocumentView& view, WaveDocument& document);
 
  private:
-  void refresh();
-
   MainWindow& window_;
   std::unique_ptr<DocumentView> defaultView_;
   std::unique_ptr<DocumentView> view_;

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <csignal>
@@ -22,6 +22,7 @@
 #include "platform/scripted_interaction.h"
 #include "platform/xdg_dirs.h"
 #include "shell/command_table.h"
+#include "shell/default_view.h"
 #include "shell/editor.h"
 
 namespace quillon {
@@ -73,27 +74,15 @@ void onInterrupt(int) {
   interrupted = 1;
 }
 
-// The document view of the command line: no display, no player and no recorder.
-class HeadlessView : public DocumentView {
+// The document view of the command line: remembers saved files like the editor's.
+class HeadlessView : public WindowlessView {
  public:
   HeadlessView(Interaction& interaction, Ref<WaveDocument> document, RecentFiles& recent)
-      : interaction_(interaction), document_(std::move(document)), recent_(recent) {}
-
-  WaveDocument* document() override { return document_.get(); }
-  Interaction& interaction() override { return interaction_; }
-  void stopPlayback() override {}
-  void play() override {}
-  bool isPlaying() override { return false; }
-  void refresh(bool) override {}
+      : WindowlessView(interaction, std::move(document)), recent_(recent) {}
   void documentSaved(WaveDocument& document) override { recent_.add(document.path); }
-  void showCursor() override {}
-  void showPlaySpeed() override {}
-  void showLoopPlay() override {}
   void rememberFile(const std::string& path) override { recent_.add(path); }
 
  private:
-  Interaction& interaction_;
-  Ref<WaveDocument> document_;
   RecentFiles& recent_;
 };
 

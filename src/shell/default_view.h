@@ -5,12 +5,12 @@
 
 namespace quillon {
 
-// The view that is current while no document is open: no window, an empty document, so that
-// every command's enable test can be asked at any time.
-class DefaultView : public DocumentView {
+// A view of a document with no display, no player and no recorder: what the command-line
+// program shows documents in, and the base of the default view.
+class WindowlessView : public DocumentView {
  public:
-  explicit DefaultView(Interaction& interaction)
-      : interaction_(interaction), document_(WaveDocument::createEmpty()) {}
+  WindowlessView(Interaction& interaction, Ref<WaveDocument> document)
+      : interaction_(interaction), document_(std::move(document)) {}
 
   WaveDocument* document() override { return document_.get(); }
   Interaction& interaction() override { return interaction_; }
@@ -23,11 +23,19 @@ class DefaultView : public DocumentView {
   void showPlaySpeed() override {}
   void showLoopPlay() override {}
   void rememberFile(const std::string&) override {}
-  bool hasWindow() const override { return false; }
 
  private:
   Interaction& interaction_;
   Ref<WaveDocument> document_;
+};
+
+// The view that is current while no document is open: no window, an empty document, so that
+// every command's enable test can be asked at any time.
+class DefaultView : public WindowlessView {
+ public:
+  explicit DefaultView(Interaction& interaction)
+      : WindowlessView(interaction, WaveDocument::createEmpty()) {}
+  bool hasWindow() const override { return false; }
 };
 
 }  // namespace quillon

@@ -1,6 +1,7 @@
 // MPEG audio files of any content through the decoding service's requests: open (the tag, the
 // scan, the Xing record, the first frame), then reads, seeks and reads the way the editor does.
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "decoder_service/decoder_service.h"
@@ -36,8 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t frames = std::min(open.length, 1 << 16);
   for (int32_t done = 0; done < frames; done += 4094)
     channel.request(kRead, open.stream, 4094);
-  for (int32_t at : {0, open.length / 2, open.length - 1, open.length + 3, -5}) {
-    channel.request(kSeek, open.stream, at);
+  for (int64_t at : {int64_t{0}, int64_t{open.length} / 2, int64_t{open.length} - 1,
+                     int64_t{open.length} + 3, int64_t{-5}}) {
+    channel.request(kSeek, open.stream, int32_t(std::clamp<int64_t>(at, INT32_MIN, INT32_MAX)));
     channel.request(kRead, open.stream, 3000);
   }
   channel.request(kClose, open.stream, 0);

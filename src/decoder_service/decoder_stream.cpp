@@ -92,7 +92,8 @@ void estimateLength(StreamLayout& layout, const mad_header& header) {
   layout.frameSize = header.samplerate ? float(layout.samplesPerFrame) * 0.125f *
                                              float(header.bitrate) / float(header.samplerate)
                                        : 0.0f;
-  if (header.flags & MAD_FLAG_PADDING) layout.frameSize += 1.0f;
+  // The fractional size already averages the padding slots over the frames; adding the slot of
+  // one padded frame would make every frame a byte too long and cut the end off the length.
   if (layout.xing.flags & XingRecord::kFrames) {
     layout.frameCount = float(layout.xing.frames);
   } else {

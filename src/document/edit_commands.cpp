@@ -270,13 +270,7 @@ bool insertFile(DocumentView& view, InsertPlace place, ClipServices& services) {
   const std::optional<std::string> path = owner.chooseFile(request);
   if (!path) return false;
   settings::kInsertFileDir.write(platform::parentFolder(*path));
-  const size_t dot = path->find_last_of('.');
-  const size_t slash = path->find_last_of('/');
-  std::string extension = dot == std::string::npos || (slash != std::string::npos && dot < slash)
-                              ? ""
-                              : path->substr(dot);
-  extension.erase(0, extension.find_first_not_of(".*"));
-  settings::kInsertFileFormat.write(extension);
+  settings::kInsertFileFormat.write(platform::storedExtension(*path));
 
   Clip inserted;
   if (services.loadFile(*path, inserted, owner) != kJobDone) return false;

@@ -90,18 +90,6 @@ OpenResult openDictation(Job& progress, const std::string& path, const std::stri
 
 }  // namespace
 
-std::string extensionOf(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  const size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == 0) {
-    return {};
-  }
-  std::string extension = path.substr(dot);
-  for (char& c : extension)
-    c = char(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
-
 std::vector<FileChooserRequest::FileType> openableFileTypes() {
   return {{"Audio Files", ".wav;.mp3;.aif;.aiff;.au;.gsm;.vox;.raw;.snd;.dct;.dart"},
           {"Wave (*.wav)", ".wav"},

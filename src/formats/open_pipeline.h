@@ -9,12 +9,11 @@
 #include "platform/interaction.h"
 #include "platform/job.h"
 #include "platform/ref_counted.h"
+#include "platform/xdg_dirs.h"
 
 namespace quillon {
 
-// The extension of a path: from the last "." after the last "/" or "\", lower-case; none when
-// the only such dot is the path's first character.
-std::string extensionOf(const std::string& path);
+using platform::extensionOf;
 // The file name of a path (after the last "/" or "\").
 std::string fileNameOf(const std::string& path);
 

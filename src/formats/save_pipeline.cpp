@@ -178,9 +178,7 @@ std::optional<std::string> chooseSavePath(Interaction& owner, const FileChooserR
 }
 
 void rememberChoice(const std::string& path) {
-  std::string extension = extensionOf(path);
-  extension.erase(0, extension.find_first_not_of(".*"));
-  settings::kSaveAsFormat.write(extension);
+  settings::kSaveAsFormat.write(platform::storedExtension(path));
   settings::kSaveAsDir.write(platform::parentFolder(path));
 }
 

@@ -1,5 +1,7 @@
 #include "platform/xdg_dirs.h"
 
+#include <cctype>
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -111,6 +113,24 @@ bool folderExists(const std::string& folder) {
 bool fileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string extensionOf(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == 0) {
+    return {};
+  }
+  std::string extension = path.substr(dot);
+  for (char& c : extension)
+    c = char(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+std::string storedExtension(const std::string& path) {
+  std::string extension = extensionOf(path);
+  extension.erase(0, extension.find_first_not_of(".*"));
+  return extension;
 }
 
 }  // namespace quillon::platform

@@ -125,9 +125,7 @@ bool Editor::chooseAndOpen() {
       openChooser(settings::kOpenFileDir.read(), settings::kOpenFileFormat.read()));
   if (!path) return false;
   settings::kOpenFileDir.write(platform::parentFolder(*path));
-  std::string extension = extensionOf(*path);
-  extension.erase(0, extension.find_first_not_of(".*"));
-  settings::kOpenFileFormat.write(extension);
+  settings::kOpenFileFormat.write(platform::storedExtension(*path));
   return openFile(*path);
 }
 

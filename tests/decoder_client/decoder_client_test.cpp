@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <future>
 #include <thread>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "formats/open_pipeline.h"
 #include "platform/file.h"
 #include "platform/service_channel.h"
+#include "platform/text_encoding.h"
 #include "platform/xdg_dirs.h"
 #include "support/fake_document_view.h"
 #include "support/peer_tools.h"
@@ -197,6 +199,12 @@ TEST_P(DecoderClientTest, SixtyFourStreamsAtMostAndAFailedOpenKeepsNoSlot) {
   }
   auto refused = openSource(song);
   EXPECT_EQ(refused->status(), kSourceInnerFailed);
+  std::vector<uint8_t> request(kOpenRequestBytes, 0);
+  put32(request.data(), kOpen);
+  const std::string path = toUtf16LittleEndian(song);
+  std::memcpy(request.data() + 4, path.data(), path.size());
+  uint8_t reply[kOpenReplyBytes];
+  EXPECT_EQ(DecoderClient::instance().exchange(request, reply), kNoFreeStream);
   open.pop_back();  // closes one
   EXPECT_EQ(openSource(song)->status(), kSourceOk);
 }

@@ -6,8 +6,8 @@
 //     the same request records and the same copy out of the reply, so the difference is the IPC
 //   mpg123_s: `mpg123 -q -s file > /dev/null`
 //   ipc_overhead: korrel_s / in_process_s − 1; target ≤ 0.15
-// and, separately, the time from the open of an MP3 to its first decoded block of 8192 frames
-// with korrel started cold (no service running).
+// and, separately, one ping's round trip (the channel alone) and the time from the open of an MP3
+// to its first decoded block of 8192 frames with korrel started cold (no service running).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 

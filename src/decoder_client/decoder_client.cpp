@@ -27,6 +27,11 @@ using namespace service_records;
 using Clock = std::chrono::steady_clock;
 
 constexpr char kLogFile[] = "korrel.txt";
+// Polling for a reply: how long, and for how many requests it stops after a miss. With one
+// processor the service cannot answer while we poll.
+constexpr int kPollMicroseconds = 250;
+constexpr int kPollingPause = 64;
+const bool kPollingUseful = ::sysconf(_SC_NPROCESSORS_ONLN) > 1;
 // How long a request waits for another editor's request to finish before giving up.
 constexpr auto kRequestLockWait = std::chrono::milliseconds(5000);
 
@@ -186,11 +191,20 @@ void DecoderClient::dropService(const char* why) {
   }
 }
 
-bool DecoderClient::transact(int milliseconds) {
+bool DecoderClient::transact(int milliseconds, bool mayPoll) {
   ++requests_;
   const pid_t expected = service_ > 0 ? service_ : child_.pid();
   reply_.reset();  // a reply that came after an earlier request gave up is not this one's
   query_.signal();
+  // Waking a sleeping thread costs far more than a reply takes when a core is free (tens of
+  // microseconds in a virtual machine): poll for a short while first, as long as polling pays.
+  // A poll that misses (busy cores, a slow request) pauses polling for a while.
+  if (mayPoll && pollingPaused_ == 0 && kPollingUseful) {
+    if (reply_.poll(kPollMicroseconds)) return true;
+    pollingPaused_ = kPollingPause;
+  } else if (pollingPaused_ > 0) {
+    --pollingPaused_;
+  }
   const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
   for (;;) {
     if (reply_.wait(kAliveCheckMilliseconds)) return true;
@@ -232,7 +246,7 @@ bool DecoderClient::startService() {
   }
   service_ = 0;
   put32(query_.data(), kPing);
-  if (transact(kStartPingMilliseconds) && getSigned32(reply_.data()) == kOk) {
+  if (transact(kStartPingMilliseconds, false) && getSigned32(reply_.data()) == kOk) {
     service_ = child_.pid();
     ++session_;
     return true;
@@ -287,7 +301,7 @@ DecoderStream DecoderClient::open(const std::string& path) {
     std::memset(q, 0, kOpenRequestBytes);
     put32(q, kOpen);
     std::memcpy(q + 4, requestPath.utf16.data(), requestPath.utf16.size());
-    if (transact(kReplyMilliseconds)) {
+    if (transact(kReplyMilliseconds, false)) {  // the scan takes longer than a poll
       const uint8_t* r = reply_.data();
       stream.status = getSigned32(r);
       if (stream.status == kOk) {

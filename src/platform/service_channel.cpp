@@ -213,27 +213,31 @@ void SharedBuffer::reset() {
   if (mapping_) header()->event.store(0, std::memory_order_release);
 }
 
-bool SharedBuffer::wait(int milliseconds, int spinMicroseconds) {
+bool SharedBuffer::poll(int spinMicroseconds) {
   if (!mapping_) return false;
   std::atomic<uint32_t>& event = header()->event;
-  std::atomic<uint32_t>& sleepers = header()->sleepers;
-  auto take = [&event] {
+  const auto end = Clock::now() + std::chrono::microseconds(spinMicroseconds);
+  do {
     uint32_t set = 1;
-    return event.load(std::memory_order_relaxed) == 1 && event.compare_exchange_strong(set, 0);
-  };
-  const auto start = Clock::now();
-  const auto deadline = start + std::chrono::milliseconds(milliseconds);
-  if (spinMicroseconds > 0) {
-    const auto spinEnd = start + std::chrono::microseconds(spinMicroseconds);
-    do {
-      if (take()) return true;
+    if (event.load(std::memory_order_relaxed) == 1 && event.compare_exchange_strong(set, 0)) {
+      return true;
+    }
 #if defined(__x86_64__) || defined(__i386__)
-      __builtin_ia32_pause();
+    __builtin_ia32_pause();
 #endif
-    } while (Clock::now() < spinEnd);
-  }
+  } while (Clock::now() < end);
+  return false;
+}
+
+bool SharedBuffer::wait(int milliseconds, int spinMicroseconds) {
+  if (!mapping_) return false;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+  if (spinMicroseconds > 0 && poll(spinMicroseconds)) return true;
+  std::atomic<uint32_t>& event = header()->event;
+  std::atomic<uint32_t>& sleepers = header()->sleepers;
   for (;;) {
-    if (take()) return true;
+    uint32_t set = 1;
+    if (event.compare_exchange_strong(set, 0)) return true;
     timespec timeout{};
     if (milliseconds >= 0) {
       const auto left = deadline - Clock::now();

@@ -55,6 +55,8 @@ class SharedBuffer {
   // wait first polls that long before it sleeps: for a partner that answers within microseconds
   // this saves the sleep and the wake-up.
   bool wait(int milliseconds, int spinMicroseconds = 0);
+  // Only the polling part: takes the event if it is set within `spinMicroseconds`.
+  bool poll(int spinMicroseconds);
 
  private:
   struct Header;

@@ -111,9 +111,10 @@ int DecoderClient::shutdown() {
       if (last && client->serviceAlive(client->service_)) {
         put32(client->query_.data(), kQuit);
         const pid_t service = client->service_;
+        const bool ours = client->child_.pid() == service;
         if (client->transact(kReplyMilliseconds)) {
           client->awaitServiceEnd(service, 1000);
-          if (client->child_.pid() == 0) exitCode = client->child_.exitCode();
+          if (ours && client->child_.pid() == 0) exitCode = client->child_.exitCode();
         }
       }
       client->unlockRequests();

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "decoder_client/mp3_service_source.h"
 #include "document/block_writer.h"
 #include "document/document_messages.h"
 #include "effects/stream_transfer.h"
@@ -83,6 +84,15 @@ OpenResult openDictation(Job& progress, const std::string& path, const std::stri
     return out;
   }
   out.source = OpenTempWavSource(name.path());
+  out.result = out.source->status() == kSourceOk ? kJobDone : kJobFailed;
+  if (out.result != kJobDone) out.failure = openFailureMessage(path, out.source->status());
+  return out;
+}
+
+// ".mp3" goes to the decoding service before the extension table is consulted.
+OpenResult openMp3(const std::string& path) {
+  OpenResult out;
+  out.source = openMp3ServiceSource(path);
   out.result = out.source->status() == kSourceOk ? kJobDone : kJobFailed;
   if (out.result != kJobDone) out.failure = openFailureMessage(path, out.source->status());
   return out;
@@ -224,17 +234,22 @@ int LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& request
   if (AskRawLayout(request.path, owner, request.askRawLayout) == kJobCancelled) {
     return kJobCancelled;
   }
-  OpenResult opened = OpenSourceByExtension(progress, request.path, true);
+  const bool mp3 = extensionOf(request.path) == ".mp3";
+  OpenResult opened =
+      mp3 ? openMp3(request.path) : OpenSourceByExtension(progress, request.path, true);
   if (opened.result != kJobDone) {
     request.failure = opened.failure;
     return opened.result;
   }
   Clip& audio = request.document->audio;
   auto writer = makeRef<BlockWriter>(audio, opened.source->sampleRate(), opened.source->channels());
+  // The MP3 source's peak bound passes 16-bit full scale: the transfer limits it.
   const int result = TransferStream(progress, text, opened.source, writer);
   if (result == kJobFailed && writer->status() & kSinkFailed) {
     request.failure = "The audio could not be written to the working folder: " +
                       std::string(std::strerror(writer->ioError())) + ".";
+  } else if (result == kJobFailed && mp3) {
+    request.failure = openFailureMessage(request.path, kSourceInnerFailed);  // the service failed
   }
   return result;
 }

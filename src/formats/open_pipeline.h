@@ -68,8 +68,9 @@ struct LoadRequest {
   std::string failure;  // filled when the load fails: why
 };
 
-// The whole load, as the work of a job: opens the source and streams it into a new block of the
-// document in the source's own rate and channels. 0 loaded, 1 cancelled, 2 failed.
+// The whole load, as the work of a job: opens the source (".mp3" through the decoding service,
+// anything else by `OpenSourceByExtension`) and streams it into a new block of the document in
+// the source's own rate and channels. 0 loaded, 1 cancelled, 2 failed.
 int LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& request);
 
 // Loads documents from files for `WaveDocument::createFromFile`: the load runs as a job titled

@@ -1,0 +1,445 @@
+#include "decoder_client/decoder_client.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <utility>
+
+#include "decoder_client/service_records.h"
+#include "platform/diagnostic_log.h"
+#include "platform/text_encoding.h"
+#include "platform/text_format.h"
+#include "platform/xdg_dirs.h"
+
+namespace quillon {
+namespace {
+
+using namespace service_records;
+using Clock = std::chrono::steady_clock;
+
+constexpr char kLogFile[] = "korrel.txt";
+// Polling for a reply: how long, and for how many requests it stops after a miss. With one
+// processor the service cannot answer while we poll.
+constexpr int kPollMicroseconds = 250;
+constexpr int kPollingPause = 64;
+const bool kPollingUseful = ::sysconf(_SC_NPROCESSORS_ONLN) > 1;
+// How long a request waits for another editor's request to finish before giving up.
+constexpr auto kRequestLockWait = std::chrono::milliseconds(5000);
+
+std::string named(const char* format) {
+  return formatMessage(format, {kBaseWord});
+}
+
+int openLockFile(const std::string& name) {
+  const std::string folder = platform::XdgDirs::runtimeFolder();
+  if (!platform::makeFolders(folder)) return -1;
+  return ::open(platform::joinPath(folder, name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+}
+
+std::string serviceProgram() {
+  if (const char* path = std::getenv("QUILLON_KORREL"); path && *path) return path;
+  return platform::joinPath(platform::runningProgramFolder(), "korrel");
+}
+
+// The path as the open request carries it: UTF-16 with a terminator in 256 units. A path that
+// does not fit, or that is not valid UTF-8 (file names are bytes here), is opened by the client
+// and handed over as the short name of its descriptor.
+struct RequestPath {
+  std::string utf16;
+  int descriptor = -1;
+  ~RequestPath() {
+    if (descriptor >= 0) ::close(descriptor);
+  }
+};
+
+bool makeRequestPath(const std::string& path, RequestPath& out) {
+  out.utf16 = toUtf16LittleEndian(path);
+  const bool valid = fromUtf16(out.utf16, false, false) == path;
+  if (valid && out.utf16.size() / 2 < kPathUnits && path.find('\0') == std::string::npos) {
+    return true;
+  }
+  out.descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (out.descriptor < 0) return false;
+  out.utf16 = toUtf16LittleEndian("/proc/" + std::to_string(::getpid()) + "/fd/" +
+                                  std::to_string(out.descriptor));
+  return true;
+}
+
+DecoderClient* gClient = nullptr;
+pid_t gClientOwner = 0;  // the process that made gClient (a forked child makes its own)
+std::mutex gInstanceMutex;
+
+}  // namespace
+
+DecoderClient& DecoderClient::instance() {
+  std::lock_guard<std::mutex> guard(gInstanceMutex);
+  if (!gClient || gClientOwner != ::getpid()) {
+    // An inherited client belongs to the parent: its descriptors share the parent's locks, so
+    // it is left alone rather than closed.
+    gClient = new DecoderClient();
+    gClientOwner = ::getpid();
+    // Programs that never call `shutdown` still end the service they used when they exit.
+    static const bool atExit = std::atexit([] { shutdown(); }) == 0;
+    (void)atExit;
+  }
+  return *gClient;
+}
+
+int DecoderClient::shutdown() {
+  DecoderClient* client = nullptr;
+  int exitCode = -1;
+  {
+    std::lock_guard<std::mutex> guard(gInstanceMutex);
+    if (!gClient || gClientOwner != ::getpid()) return exitCode;
+    client = std::exchange(gClient, nullptr);
+  }
+  {
+    std::lock_guard<std::mutex> guard(client->mutex_);
+    if (client->service_ > 0 && client->lockRequests()) {
+      // Only the last client ends the service: the others hold the clients lock shared.
+      const bool last =
+          client->clientsLock_ >= 0 && ::flock(client->clientsLock_, LOCK_EX | LOCK_NB) == 0;
+      if (last && client->serviceAlive(client->service_)) {
+        put32(client->query_.data(), kQuit);
+        const pid_t service = client->service_;
+        const bool ours = client->child_.pid() == service;
+        if (client->transact(kReplyMilliseconds)) {
+          client->awaitServiceEnd(service, 1000);
+          if (ours && client->child_.pid() == 0) exitCode = client->child_.exitCode();
+        }
+      }
+      client->unlockRequests();
+    }
+    client->closeChannel();
+  }
+  delete client;
+  return exitCode;
+}
+
+DecoderClient::DecoderClient() : mutexName_(named("Mutex%s")) {}
+
+DecoderClient::~DecoderClient() {
+  closeChannel();
+}
+
+void DecoderClient::closeChannel() {
+  if (child_.pid() > 0 && !child_.waitForExit(0)) child_.forget();  // left to the other clients
+  query_.close();
+  reply_.close();
+  for (int* fd : {&requestLock_, &clientsLock_}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+  service_ = 0;
+}
+
+bool DecoderClient::lockRequests() {
+  if (requestLock_ < 0) requestLock_ = openLockFile(named("Requests%s.lock"));
+  if (requestLock_ < 0) return false;
+  // Bounded: an editor stopped in the middle of a request must not stop this one for good.
+  const auto deadline = Clock::now() + kRequestLockWait;
+  while (::flock(requestLock_, LOCK_EX | LOCK_NB) != 0) {
+    if ((errno != EWOULDBLOCK && errno != EINTR) || Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  return true;
+}
+
+void DecoderClient::unlockRequests() {
+  if (requestLock_ >= 0) ::flock(requestLock_, LOCK_UN);
+}
+
+bool DecoderClient::serviceAlive(pid_t expected) {
+  if (expected <= 0) return false;
+  if (child_.pid() == expected && !child_.running()) return false;
+  return platform::LivenessLock::holderOf(mutexName_) == expected;
+}
+
+void DecoderClient::awaitServiceEnd(pid_t service, int milliseconds) {
+  if (child_.pid() == service) {
+    if (!child_.waitForExit(milliseconds)) child_.kill();
+    return;
+  }
+  const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+  while (platform::LivenessLock::holderOf(mutexName_) == service && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+void DecoderClient::dropService(const char* why) {
+  const pid_t service = service_;
+  service_ = 0;
+  if (service <= 0) return;
+  platform::appendDiagnosticLine(
+      kLogFile,
+      formatMessage("Decoder service %i %s; the request failed", {std::to_string(service), why}));
+  // A hung service would hold every later request: end it. The lock check keeps the kill to
+  // the process that still holds the service's lock.
+  if (child_.pid() == service) {
+    child_.kill();
+  } else if (platform::LivenessLock::holderOf(mutexName_) == service) {
+    ::kill(service, SIGKILL);
+    awaitServiceEnd(service, 1000);
+  }
+}
+
+bool DecoderClient::transact(int milliseconds, bool mayPoll) {
+  ++requests_;
+  const pid_t expected = service_ > 0 ? service_ : child_.pid();
+  reply_.reset();  // a reply that came after an earlier request gave up is not this one's
+  query_.signal();
+  // Waking a sleeping thread costs far more than a reply takes when a core is free (tens of
+  // microseconds in a virtual machine): poll for a short while first, as long as polling pays.
+  // A poll that misses (busy cores, a slow request) pauses polling for a while.
+  if (mayPoll && pollingPaused_ == 0 && kPollingUseful) {
+    if (reply_.poll(kPollMicroseconds)) return true;
+    pollingPaused_ = kPollingPause;
+  } else if (pollingPaused_ > 0) {
+    --pollingPaused_;
+  }
+  const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+  for (;;) {
+    if (reply_.wait(kAliveCheckMilliseconds)) return true;
+    // Right after a start the service may not hold its lock yet: the process is watched then.
+    const bool alive = service_ > 0 ? serviceAlive(expected) : child_.running();
+    if (!alive) {
+      if (service_ > 0) dropService("ended");
+      return false;
+    }
+    if (Clock::now() >= deadline) {
+      if (service_ > 0) dropService("stopped answering");
+      return false;
+    }
+  }
+}
+
+bool DecoderClient::pingService(pid_t expected, int milliseconds) {
+  service_ = expected;
+  put32(query_.data(), kPing);
+  const bool answered = transact(milliseconds) && getSigned32(reply_.data()) == kOk;
+  if (!answered) service_ = 0;
+  return answered;
+}
+
+bool DecoderClient::startService() {
+  const std::string program = serviceProgram();
+  // Nobody else is talking to a service now (the requests lock is ours): clear what a dead one
+  // may have left signalled.
+  query_.reset();
+  reply_.reset();
+  const std::vector<std::string> arguments = {
+      mutexName_, formatMessage("%s:%i", {named("QueryBuf%s"), std::to_string(kQueryBytes)}),
+      formatMessage("%s:%i", {named("ReplyBuf%s"), std::to_string(kReplyBytes)})};
+  if (!child_.start(program, arguments)) {
+    platform::appendDiagnosticLine(kLogFile,
+                                   formatMessage("Could not start process %s GetLastError() = %i",
+                                                 {program, std::to_string(child_.error())}));
+    return false;
+  }
+  service_ = 0;
+  put32(query_.data(), kPing);
+  if (transact(kStartPingMilliseconds, false) && getSigned32(reply_.data()) == kOk) {
+    service_ = child_.pid();
+    ++session_;
+    return true;
+  }
+  platform::appendDiagnosticLine(
+      kLogFile, formatMessage("Process %s did not answer; it is ended", {program}));
+  child_.kill();
+  return false;
+}
+
+bool DecoderClient::ensureConnected() {
+  if (!query_.usable() && !query_.open(named("QueryBuf%s"), kQueryBytes)) return false;
+  if (!reply_.usable() && !reply_.open(named("ReplyBuf%s"), kReplyBytes)) return false;
+  if (clientsLock_ < 0) {
+    clientsLock_ = openLockFile(named("Clients%s.lock"));
+    if (clientsLock_ >= 0) ::flock(clientsLock_, LOCK_SH);
+  }
+  pid_t holder = platform::LivenessLock::holderOf(mutexName_);
+  if (holder > 0 && holder == service_ && query_.stamp() == uint32_t(holder)) return true;
+  service_ = 0;
+  // A service that has its lock but has not written its id yet is given a moment.
+  for (int i = 0; holder < 0 && i < 50; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    holder = platform::LivenessLock::holderOf(mutexName_);
+  }
+  if (holder > 0) {
+    // Another client's service (or ours, replaced): use it when it answers.
+    if (pingService(holder, kReplyMilliseconds)) {
+      ++session_;
+      return true;
+    }
+    if (platform::LivenessLock::holderOf(mutexName_) == holder) {
+      service_ = holder;
+      dropService("did not answer a ping");
+    }
+  }
+  if (child_.pid() > 0 && !child_.running()) child_.forget();
+  return startService();
+}
+
+DecoderStream DecoderClient::open(const std::string& path) {
+  DecoderStream stream;
+  RequestPath requestPath;
+  if (!makeRequestPath(path, requestPath)) {
+    stream.status = kCannotOpen;
+    return stream;
+  }
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (!lockRequests()) return stream;
+  if (ensureConnected()) {
+    uint8_t* q = query_.data();
+    std::memset(q, 0, kOpenRequestBytes);
+    put32(q, kOpen);
+    std::memcpy(q + 4, requestPath.utf16.data(), requestPath.utf16.size());
+    if (transact(kReplyMilliseconds, false)) {  // the scan takes longer than a poll
+      const uint8_t* r = reply_.data();
+      stream.status = getSigned32(r);
+      if (stream.status == kOk) {
+        stream.id = getSigned32(r + kOpenReplyId);
+        stream.position = getSigned32(r + kOpenReplyPosition);
+        stream.sampleRate = getSigned32(r + kOpenReplyRate);
+        stream.channels = r[kOpenReplyChannels];
+        stream.length = getSigned32(r + kOpenReplyLength);
+        stream.session = session_;
+      }
+    }
+  }
+  unlockRequests();
+  return stream;
+}
+
+// One read, seek or close, sent only in the connection the stream belongs to. A read copies
+// `value` frames of samples to `samples`.
+// The caller holds the requests lock.
+int32_t DecoderClient::streamRequest(uint32_t code, DecoderStream& stream, int32_t value,
+                                     Sample* samples) {
+  int32_t status = kServiceUnavailable;
+  // The stamp names the service serving the buffers now; whether it is alive is checked when a
+  // reply is late.
+  if (service_ > 0 && stream.session == session_ && query_.stamp() == uint32_t(service_)) {
+    uint8_t* q = query_.data();
+    put32(q, code);
+    put32(q + 4, uint32_t(stream.id));
+    put32(q + 8, uint32_t(value));
+    const pid_t service = service_;
+    if (transact(kReplyMilliseconds)) {
+      const uint8_t* r = reply_.data();
+      status = getSigned32(r);
+      if (status == kOk && code != kClose) stream.position = getSigned32(r + 4);
+      if (status == kOk && code == kRead) {
+        const size_t words = size_t(value) * std::max<size_t>(stream.channels, 1);
+        if constexpr (std::endian::native == std::endian::little) {
+          std::memcpy(samples, r + kReadReplySamples, words * 4);
+        } else {
+          for (size_t i = 0; i < words; ++i)
+            samples[i] = getSigned32(r + kReadReplySamples + 4 * i);
+        }
+      }
+      if (status == kUnknownStream) {
+        // The service stops serving after naming an unknown stream: let it go.
+        awaitServiceEnd(service, 1000);
+        service_ = 0;
+      }
+    }
+  }
+  return status;
+}
+
+int32_t DecoderClient::read(DecoderStream& stream, Sample* buffer, int32_t frames) {
+  const size_t channels = std::max<size_t>(stream.channels, 1);
+  const auto perRequest = int32_t(kMaxReadWords / channels);
+  std::lock_guard<std::mutex> guard(mutex_);
+  // Up to four pieces (a loader's block of 8192 stereo frames) are one turn; between turns
+  // another editor's requests may come.
+  constexpr int kPiecesPerTurn = 4;
+  int32_t status = kOk;
+  for (int32_t done = 0, piece = 0; done < frames && status == kOk; ++piece) {
+    if (piece % kPiecesPerTurn == 0) {
+      if (piece > 0) unlockRequests();
+      if (!lockRequests()) return kServiceUnavailable;
+    }
+    const int32_t n = std::min(frames - done, perRequest);
+    status = streamRequest(kRead, stream, n, buffer + size_t(done) * channels);
+    done += n;
+  }
+  unlockRequests();
+  return status;
+}
+
+int32_t DecoderClient::seek(DecoderStream& stream, int32_t frame) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (!lockRequests()) return kServiceUnavailable;
+  const int32_t status = streamRequest(kSeek, stream, frame, nullptr);
+  unlockRequests();
+  return status;
+}
+
+void DecoderClient::close(DecoderStream& stream) {
+  if (stream.status != kOk || stream.id < 0) return;
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (lockRequests()) {
+    streamRequest(kClose, stream, 0, nullptr);
+    unlockRequests();
+  }
+  stream.id = -1;
+}
+
+int32_t DecoderClient::ping() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (!lockRequests()) return kServiceUnavailable;
+  int32_t status = kServiceUnavailable;
+  if (ensureConnected()) {
+    put32(query_.data(), kPing);
+    if (transact(kReplyMilliseconds)) status = getSigned32(reply_.data());
+  }
+  unlockRequests();
+  return status;
+}
+
+int32_t DecoderClient::exchange(std::span<const uint8_t> request, std::span<uint8_t> reply) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (request.size() > kQueryBytes || reply.size() > kReplyBytes || !lockRequests()) {
+    return kServiceUnavailable;
+  }
+  int32_t status = kServiceUnavailable;
+  if (ensureConnected()) {
+    std::memcpy(query_.data(), request.data(), request.size());
+    const pid_t service = service_;
+    if (transact(kReplyMilliseconds)) {
+      std::memcpy(reply.data(), reply_.data(), reply.size());
+      status = getSigned32(reply_.data());
+      const uint32_t code = request.size() >= 4 ? get32(request.data()) : kPing;
+      const bool stops =
+          code == kQuit || (status == kUnknownStream && code >= kRead && code <= kClose);
+      if (stops) {
+        awaitServiceEnd(service, 1000);
+        service_ = 0;
+      }
+    }
+  }
+  unlockRequests();
+  return status;
+}
+
+pid_t DecoderClient::servicePid() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return service_;
+}
+
+uint64_t DecoderClient::requestsSent() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return requests_;
+}
+
+}  // namespace quillon

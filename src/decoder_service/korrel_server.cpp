@@ -1,0 +1,104 @@
+#include "decoder_service/korrel_server.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "platform/diagnostic_log.h"
+#include "platform/service_channel.h"
+#include "platform/text_format.h"
+
+namespace quillon {
+namespace {
+
+constexpr char kLogFile[] = "korrel.txt";
+constexpr int kSpinMicroseconds = 50;
+
+// Up to the next space (or the end), moving `at` past it.
+std::string nextToken(const std::string& line, size_t& at) {
+  const size_t end = std::min(line.find(' ', at), line.size());
+  std::string token = line.substr(at, end - at);
+  at = end;
+  while (at < line.size() && line[at] == ' ')
+    ++at;
+  return token;
+}
+
+// "Name:Size": the name before the first colon, the size as the integer the text starts with.
+void splitSized(const std::string& token, std::string& name, int& size) {
+  const size_t colon = token.find(':');
+  name = token.substr(0, colon);
+  size = 0;
+  if (colon == std::string::npos) return;
+  const long value = std::strtol(token.c_str() + colon + 1, nullptr, 10);
+  size = int(std::clamp<long>(value, INT_MIN, INT_MAX));
+}
+
+void log(const std::string& line) {
+  platform::appendDiagnosticLine(kLogFile, line);
+}
+
+}  // namespace
+
+std::string joinArguments(int argc, char** argv) {
+  std::string line;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) line += ' ';
+    line += argv[i];
+  }
+  return line;
+}
+
+bool parseKorrelCommandLine(const std::string& line, KorrelCommandLine& out) {
+  size_t at = 0;
+  while (at < line.size() && line[at] >= 1 && line[at] <= 32)
+    ++at;
+  out.mutexName = nextToken(line, at);
+  splitSized(nextToken(line, at), out.queryName, out.querySize);
+  splitSized(line.substr(at), out.replyName, out.replySize);
+  return !out.mutexName.empty() && !out.queryName.empty() && out.querySize != 0 &&
+         !out.replyName.empty() && out.replySize != 0;
+}
+
+int runKorrel(int argc, char** argv, const RequestHandler& handle) {
+  KorrelCommandLine command;
+  if (!parseKorrelCommandLine(joinArguments(argc, argv), command)) {
+    log("Wrong parameters have been passed to application");
+    log("Must be passed names of mutex, query and reply buffers:");
+    log("korrel.exe MutexName QueryBufferName:Size ReplyBufferName:Size");
+    return kKorrelBadCommandLine;
+  }
+  // Held while we serve; the system lets it go however we end.
+  platform::LivenessLock alive;
+  if (!alive.acquire(command.mutexName)) {
+    log(formatMessage("Another service holds %s; this one ends", {command.mutexName}));
+    return kKorrelAlreadyRunning;
+  }
+  platform::SharedBuffer query, reply;
+  if (command.querySize < 0 || !query.open(command.queryName, size_t(command.querySize))) {
+    log(formatMessage("Could not create query buffer GetLastError=%i\n",
+                      {std::to_string(query.error() ? query.error() : EINVAL)}));
+    return kKorrelNoQueryBuffer;
+  }
+  if (command.replySize < 0 || !reply.open(command.replyName, size_t(command.replySize))) {
+    log(formatMessage("Could not create reply buffer GetLastError=%i\n",
+                      {std::to_string(reply.error() ? reply.error() : EINVAL)}));
+    return kKorrelNoReplyBuffer;
+  }
+  // Clients tell this service from an earlier or later one by the stamp.
+  const auto self = uint32_t(::getpid());
+  query.setStamp(self);
+  for (bool serving = true; serving;) {
+    // The client sends its next read microseconds after a reply: catch it awake.
+    query.wait(-1, kSpinMicroseconds);
+    serving = handle(query.data(), query.size(), reply.data(), reply.size());
+    reply.signal();
+  }
+  if (query.stamp() == self) query.setStamp(0);
+  return kKorrelQuit;
+}
+
+}  // namespace quillon

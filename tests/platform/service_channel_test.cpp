@@ -1,0 +1,219 @@
+// The channel between the editor and its decoding service: shared buffers with their events
+// across processes, the liveness lock and the service process.
+#include "platform/service_channel.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "support/temp_environment.h"
+
+namespace quillon::platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int elapsedMs(Clock::time_point since) {
+  return int(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+// Waits for a forked child and answers its exit code (−1 after a signal).
+int reap(pid_t child) {
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class ServiceChannelTest : public ::testing::Test {
+ protected:
+  testing::TempEnvironment env;
+};
+
+// The child answers each query n with a reply holding 2n and n filled into the rest of the
+// buffer, as the service answers the editor: the last word of the buffer arrives too.
+TEST_F(ServiceChannelTest, TwoProcessesExchangeRecordsThroughABufferPair) {
+  SharedBuffer query, reply;
+  ASSERT_TRUE(query.open("QueryBufTest", 4096));
+  ASSERT_TRUE(reply.open("ReplyBufTest", 16384));
+  const pid_t child = ::fork();
+  if (child == 0) {
+    SharedBuffer q, r;
+    if (!q.open("QueryBufTest", 4096) || !r.open("ReplyBufTest", 16384)) ::_exit(2);
+    for (;;) {
+      if (!q.wait(5000)) ::_exit(3);
+      uint32_t n;
+      std::memcpy(&n, q.data(), 4);
+      const uint32_t doubled = 2 * n;
+      std::memcpy(r.data(), &doubled, 4);
+      for (size_t at = 4; at < r.size(); at += 4)
+        std::memcpy(r.data() + at, &n, 4);
+      r.signal();
+      if (n == 0) ::_exit(0);
+    }
+  }
+  for (uint32_t n = 500; n-- > 0;) {
+    std::memcpy(query.data(), &n, 4);
+    query.signal();
+    ASSERT_TRUE(reply.wait(5000)) << n;
+    uint32_t first, last;
+    std::memcpy(&first, reply.data(), 4);
+    std::memcpy(&last, reply.data() + reply.size() - 4, 4);
+    ASSERT_EQ(first, 2 * n);
+    ASSERT_EQ(last, n);
+  }
+  EXPECT_EQ(reap(child), 0);
+}
+
+TEST_F(ServiceChannelTest, EventsResetThemselvesAndWaitsEndOnTime) {
+  SharedBuffer buffer;
+  ASSERT_TRUE(buffer.open("Events", 64));
+  auto start = Clock::now();
+  EXPECT_FALSE(buffer.wait(80));
+  EXPECT_GE(elapsedMs(start), 75);
+  EXPECT_LT(elapsedMs(start), 1000);
+  EXPECT_FALSE(buffer.wait(0));
+
+  buffer.signal();
+  EXPECT_TRUE(buffer.wait(0));
+  EXPECT_FALSE(buffer.wait(0)) << "auto-reset: one wait takes the signal";
+  buffer.signal();
+  buffer.reset();
+  EXPECT_FALSE(buffer.wait(0));
+
+  // Without a limit the wait lasts until another thread signals.
+  std::thread signaller([&buffer] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    buffer.signal();
+  });
+  start = Clock::now();
+  EXPECT_TRUE(buffer.wait(-1));
+  EXPECT_GE(elapsedMs(start), 40);
+  signaller.join();
+}
+
+TEST_F(ServiceChannelTest, ObjectsBelongToTheUserAloneAndToTheirRuntimeFolder) {
+  SharedBuffer buffer;
+  ASSERT_TRUE(buffer.open("Private", 128));
+  const std::string name = userObjectName("Private");
+  EXPECT_NE(name.find("." + std::to_string(::geteuid()) + "."), std::string::npos) << name;
+  struct stat st {};
+  ASSERT_EQ(::stat(("/dev/shm" + name).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(st.st_uid, ::geteuid());
+
+  ASSERT_TRUE(LivenessLock().acquire("MutexPrivate"));
+  ASSERT_EQ(::stat(LivenessLock::pathOf("MutexPrivate").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  // Another runtime folder (another session) names other objects.
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string saved = runtime;
+  ::setenv("XDG_RUNTIME_DIR", (env.root() + "/other").c_str(), 1);
+  EXPECT_NE(userObjectName("Private"), name);
+  ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+
+  // An object of that name that others could open is refused, not used.
+  const std::string exposed = userObjectName("Exposed");
+  const int fd = ::shm_open(exposed.c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  ::fchmod(fd, 0644);
+  ::close(fd);
+  SharedBuffer refused;
+  EXPECT_FALSE(refused.open("Exposed", 128));
+  EXPECT_EQ(refused.error(), EACCES);
+  ::shm_unlink(exposed.c_str());
+}
+
+TEST_F(ServiceChannelTest, TheLastCloseRemovesTheObjectAndSizesMustFit) {
+  const std::string path = "/dev/shm" + userObjectName("Shared");
+  SharedBuffer first, second;
+  ASSERT_TRUE(first.open("Shared", 1000));
+  std::memcpy(first.data(), "abc", 3);
+  ASSERT_TRUE(second.open("Shared", 1000));
+  EXPECT_EQ(std::memcmp(second.data(), "abc", 3), 0) << "the second opens the first one's object";
+  SharedBuffer larger;
+  EXPECT_FALSE(larger.open("Shared", 2000));
+  first.close();
+  EXPECT_EQ(::access(path.c_str(), F_OK), 0);
+  second.close();
+  EXPECT_NE(::access(path.c_str(), F_OK), 0);
+
+  // Left behind by a process that died: the next opener starts it afresh, event cleared.
+  const pid_t child = ::fork();
+  if (child == 0) {
+    SharedBuffer left;
+    if (!left.open("Shared", 1000)) ::_exit(2);
+    left.signal();
+    ::kill(::getpid(), SIGKILL);
+  }
+  EXPECT_EQ(reap(child), -1);
+  EXPECT_EQ(::access(path.c_str(), F_OK), 0);
+  SharedBuffer fresh;
+  ASSERT_TRUE(fresh.open("Shared", 1000));
+  EXPECT_FALSE(fresh.wait(0));
+}
+
+TEST_F(ServiceChannelTest, TheLivenessLockNamesItsHolderUntilItDies) {
+  EXPECT_EQ(LivenessLock::holderOf("MutexAlive"), 0);
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    LivenessLock lock;
+    const char ok = lock.acquire("MutexAlive") ? 'y' : 'n';
+    (void)!::write(ready[1], &ok, 1);
+    ::pause();
+    ::_exit(0);
+  }
+  char ok = 0;
+  ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+  ASSERT_EQ(ok, 'y');
+  EXPECT_EQ(LivenessLock::holderOf("MutexAlive"), child);
+  LivenessLock second;
+  EXPECT_FALSE(second.acquire("MutexAlive"));
+
+  ::kill(child, SIGKILL);
+  reap(child);
+  EXPECT_EQ(LivenessLock::holderOf("MutexAlive"), 0);
+  EXPECT_TRUE(second.acquire("MutexAlive"));
+  EXPECT_EQ(LivenessLock::holderOf("MutexAlive"), ::getpid());
+  second.release();
+  EXPECT_EQ(LivenessLock::holderOf("MutexAlive"), 0);
+  ::close(ready[0]);
+  ::close(ready[1]);
+}
+
+TEST_F(ServiceChannelTest, ChildProcessesStartEndAndAreKilled) {
+  ChildProcess exits;
+  ASSERT_TRUE(exits.start("/bin/sh", {"-c", "exit 3"}));
+  EXPECT_TRUE(exits.waitForExit(5000));
+  EXPECT_EQ(exits.exitCode(), 3);
+  EXPECT_FALSE(exits.running());
+
+  ChildProcess sleeper;
+  ASSERT_TRUE(sleeper.start("/bin/sleep", {"30"}));
+  EXPECT_TRUE(sleeper.running());
+  EXPECT_FALSE(sleeper.waitForExit(50));
+  const pid_t pid = sleeper.pid();
+  EXPECT_EQ(::getsid(pid), pid) << "a session of its own";
+  const auto start = Clock::now();
+  sleeper.kill();
+  EXPECT_LT(elapsedMs(start), 1000);
+  EXPECT_FALSE(sleeper.running());
+  EXPECT_EQ(sleeper.exitCode(), -1);
+
+  ChildProcess missing;
+  EXPECT_FALSE(missing.start(env.path("no-such-program"), {}));
+  EXPECT_EQ(missing.error(), ENOENT);
+}
+
+}  // namespace
+}  // namespace quillon::platform

@@ -12,7 +12,6 @@
 #include <stdlib.h>
 
 #include <cmath>
-#include <cstring>
 #include <numbers>
 #include <vector>
 
@@ -20,15 +19,14 @@
 #include "bench_timing.h"
 #include "decoder_client/decoder_client.h"
 #include "decoder_client/mp3_service_source.h"
-#include "decoder_client/service_records.h"
+#include "decoder_service/decoder_protocol.h"
 #include "decoder_service/decoder_service.h"
 #include "formats/wav.h"
-#include "platform/text_encoding.h"
 
 namespace quillon::bench {
 namespace {
 
-using namespace service_records;
+using namespace decoder;
 
 constexpr int32_t kSeconds = 10 * 60;
 constexpr int32_t kStep = 8192;
@@ -85,27 +83,23 @@ int64_t decodeThroughKorrel(const std::string& mp3, std::vector<Sample>& buffer)
 // The same requests handed to the decoder in this process.
 int64_t decodeInProcess(const std::string& mp3, std::vector<Sample>& buffer) {
   DecoderService service;
-  std::vector<uint8_t> query(kQueryBytes), reply(kReplyBytes);
-  put32(query.data(), kOpen);
-  const std::string path = toUtf16LittleEndian(mp3);
-  std::memcpy(query.data() + 4, path.data(), path.size());
+  std::vector<uint8_t> query(kQueryBufferSize), reply(kReplyBufferSize);
+  writeOpenRequest(query.data(), query.size(), mp3);
   service.handle(query.data(), query.size(), reply.data(), reply.size());
-  const uint32_t id = get32(reply.data() + kOpenReplyId);
-  const int32_t total = getSigned32(reply.data() + kOpenReplyLength);
+  const OpenReply opened = readOpenReply(reply.data(), reply.size());
+  const int32_t total = opened.length;
   int64_t sum = 0;
   for (int32_t done = 0; done < total; done += kStep) {
     const int32_t block = std::min(kStep, total - done);
     for (int32_t at = 0; at < block; at += 2047) {
       const int32_t n = std::min(2047, block - at);
-      put32(query.data(), kRead);
-      put32(query.data() + 4, id);
-      put32(query.data() + 8, uint32_t(n));
+      writeRequest(query.data(), query.size(), {kRead, opened.stream, n});
       service.handle(query.data(), query.size(), reply.data(), reply.size());
-      std::memcpy(buffer.data() + 2 * size_t(at), reply.data() + kReadReplySamples, size_t(n) * 8);
+      readSampleWords(reply.data(), reply.size(), buffer.data() + 2 * size_t(at), size_t(n) * 2);
     }
     sum += buffer[0];
   }
-  put32(query.data(), kClose);
+  writeRequest(query.data(), query.size(), {kClose, opened.stream});
   service.handle(query.data(), query.size(), reply.data(), reply.size());
   return sum;
 }

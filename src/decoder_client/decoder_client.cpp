@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -14,8 +13,8 @@
 #include <thread>
 #include <utility>
 
-#include "decoder_client/service_records.h"
-#include "platform/diagnostic_log.h"
+#include "decoder_service/decoder_protocol.h"
+#include "decoder_service/service_log.h"
 #include "platform/text_encoding.h"
 #include "platform/text_format.h"
 #include "platform/xdg_dirs.h"
@@ -23,10 +22,9 @@
 namespace quillon {
 namespace {
 
-using namespace service_records;
+using namespace decoder;
 using Clock = std::chrono::steady_clock;
 
-constexpr char kLogFile[] = "korrel.txt";
 // Polling for a reply: how long, and for how many requests it stops after a miss. With one
 // processor the service cannot answer while we poll.
 constexpr int kPollMicroseconds = 250;
@@ -50,28 +48,25 @@ std::string serviceProgram() {
   return platform::joinPath(platform::runningProgramFolder(), "korrel");
 }
 
-// The path as the open request carries it: UTF-16 with a terminator in 256 units. A path that
-// does not fit, or that is not valid UTF-8 (file names are bytes here), is opened by the client
-// and handed over as the short name of its descriptor.
-struct RequestPath {
-  std::string utf16;
+// The open request for a path, written before the channel is taken. A path the record cannot
+// carry (UTF-16 with a terminator in 256 units, no NUL), or that is not valid UTF-8 (file names
+// are bytes here), is opened by the client and handed over as the short name of its descriptor.
+struct OpenRecord {
+  uint8_t bytes[kOpenRequestSize];
   int descriptor = -1;
-  ~RequestPath() {
+  ~OpenRecord() {
     if (descriptor >= 0) ::close(descriptor);
   }
 };
 
-bool makeRequestPath(const std::string& path, RequestPath& out) {
-  out.utf16 = toUtf16LittleEndian(path);
-  const bool valid = fromUtf16(out.utf16, false, false) == path;
-  if (valid && out.utf16.size() / 2 < kPathUnits && path.find('\0') == std::string::npos) {
-    return true;
-  }
+bool makeOpenRecord(const std::string& path, OpenRecord& out) {
+  const bool valid = fromUtf16(toUtf16LittleEndian(path), false, false) == path;
+  if (valid && writeOpenRequest(out.bytes, sizeof out.bytes, path) != 0) return true;
   out.descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (out.descriptor < 0) return false;
-  out.utf16 = toUtf16LittleEndian("/proc/" + std::to_string(::getpid()) + "/fd/" +
-                                  std::to_string(out.descriptor));
-  return true;
+  const std::string shortName =
+      "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(out.descriptor);
+  return writeOpenRequest(out.bytes, sizeof out.bytes, shortName) != 0;
 }
 
 DecoderClient* gClient = nullptr;
@@ -109,7 +104,7 @@ int DecoderClient::shutdown() {
       const bool last =
           client->clientsLock_ >= 0 && ::flock(client->clientsLock_, LOCK_EX | LOCK_NB) == 0;
       if (last && client->serviceAlive(client->service_)) {
-        put32(client->query_.data(), kQuit);
+        writeRequest(client->query_.data(), kQueryBufferSize, {kQuit});
         const pid_t service = client->service_;
         const bool ours = client->child_.pid() == service;
         if (client->transact(kReplyMilliseconds)) {
@@ -179,9 +174,7 @@ void DecoderClient::dropService(const char* why) {
   const pid_t service = service_;
   service_ = 0;
   if (service <= 0) return;
-  platform::appendDiagnosticLine(
-      kLogFile,
-      formatMessage("Decoder service %i %s; the request failed", {std::to_string(service), why}));
+  serviceLog("Decoder service %d %s; the request failed", int(service), why);
   // A hung service would hold every later request: end it. The lock check keeps the kill to
   // the process that still holds the service's lock.
   if (child_.pid() == service) {
@@ -224,8 +217,9 @@ bool DecoderClient::transact(int milliseconds, bool mayPoll) {
 
 bool DecoderClient::pingService(pid_t expected, int milliseconds) {
   service_ = expected;
-  put32(query_.data(), kPing);
-  const bool answered = transact(milliseconds) && getSigned32(reply_.data()) == kOk;
+  writeRequest(query_.data(), kQueryBufferSize, {kPing});
+  const bool answered =
+      transact(milliseconds) && readStatus(reply_.data(), kReplyBufferSize) == kStatusOk;
   if (!answered) service_ = 0;
   return answered;
 }
@@ -237,30 +231,28 @@ bool DecoderClient::startService() {
   query_.reset();
   reply_.reset();
   const std::vector<std::string> arguments = {
-      mutexName_, formatMessage("%s:%i", {named("QueryBuf%s"), std::to_string(kQueryBytes)}),
-      formatMessage("%s:%i", {named("ReplyBuf%s"), std::to_string(kReplyBytes)})};
+      mutexName_, formatMessage("%s:%i", {named("QueryBuf%s"), std::to_string(kQueryBufferSize)}),
+      formatMessage("%s:%i", {named("ReplyBuf%s"), std::to_string(kReplyBufferSize)})};
   if (!child_.start(program, arguments)) {
-    platform::appendDiagnosticLine(kLogFile,
-                                   formatMessage("Could not start process %s GetLastError() = %i",
-                                                 {program, std::to_string(child_.error())}));
+    serviceLog("Could not start process %s GetLastError() = %d", program.c_str(), child_.error());
     return false;
   }
   service_ = 0;
-  put32(query_.data(), kPing);
-  if (transact(kStartPingMilliseconds, false) && getSigned32(reply_.data()) == kOk) {
+  writeRequest(query_.data(), kQueryBufferSize, {kPing});
+  if (transact(kStartPingMilliseconds, false) &&
+      readStatus(reply_.data(), kReplyBufferSize) == kStatusOk) {
     service_ = child_.pid();
     ++session_;
     return true;
   }
-  platform::appendDiagnosticLine(
-      kLogFile, formatMessage("Process %s did not answer; it is ended", {program}));
+  serviceLog("Process %s did not answer; it is ended", program.c_str());
   child_.kill();
   return false;
 }
 
 bool DecoderClient::ensureConnected() {
-  if (!query_.usable() && !query_.open(named("QueryBuf%s"), kQueryBytes)) return false;
-  if (!reply_.usable() && !reply_.open(named("ReplyBuf%s"), kReplyBytes)) return false;
+  if (!query_.usable() && !query_.open(named("QueryBuf%s"), kQueryBufferSize)) return false;
+  if (!reply_.usable() && !reply_.open(named("ReplyBuf%s"), kReplyBufferSize)) return false;
   if (clientsLock_ < 0) {
     clientsLock_ = openLockFile(named("Clients%s.lock"));
     if (clientsLock_ >= 0) ::flock(clientsLock_, LOCK_SH);
@@ -290,27 +282,24 @@ bool DecoderClient::ensureConnected() {
 
 DecoderStream DecoderClient::open(const std::string& path) {
   DecoderStream stream;
-  RequestPath requestPath;
-  if (!makeRequestPath(path, requestPath)) {
-    stream.status = kCannotOpen;
+  OpenRecord record;
+  if (!makeOpenRecord(path, record)) {
+    stream.status = kStatusCannotOpen;
     return stream;
   }
   std::lock_guard<std::mutex> guard(mutex_);
   if (!lockRequests()) return stream;
   if (ensureConnected()) {
-    uint8_t* q = query_.data();
-    std::memset(q, 0, kOpenRequestBytes);
-    put32(q, kOpen);
-    std::memcpy(q + 4, requestPath.utf16.data(), requestPath.utf16.size());
+    std::memcpy(query_.data(), record.bytes, sizeof record.bytes);
     if (transact(kReplyMilliseconds, false)) {  // the scan takes longer than a poll
-      const uint8_t* r = reply_.data();
-      stream.status = getSigned32(r);
-      if (stream.status == kOk) {
-        stream.id = getSigned32(r + kOpenReplyId);
-        stream.position = getSigned32(r + kOpenReplyPosition);
-        stream.sampleRate = getSigned32(r + kOpenReplyRate);
-        stream.channels = r[kOpenReplyChannels];
-        stream.length = getSigned32(r + kOpenReplyLength);
+      const OpenReply reply = readOpenReply(reply_.data(), kReplyBufferSize);
+      stream.status = reply.status;
+      if (stream.status == kStatusOk) {
+        stream.id = reply.stream;
+        stream.position = reply.position;
+        stream.sampleRate = reply.sampleRate;
+        stream.channels = reply.channels;
+        stream.length = reply.length;
         stream.session = session_;
       }
     }
@@ -324,29 +313,21 @@ DecoderStream DecoderClient::open(const std::string& path) {
 // The caller holds the requests lock.
 int32_t DecoderClient::streamRequest(uint32_t code, DecoderStream& stream, int32_t value,
                                      Sample* samples) {
-  int32_t status = kServiceUnavailable;
+  int32_t status = kStatusUnavailable;
   // The stamp names the service serving the buffers now; whether it is alive is checked when a
   // reply is late.
   if (service_ > 0 && stream.session == session_ && query_.stamp() == uint32_t(service_)) {
-    uint8_t* q = query_.data();
-    put32(q, code);
-    put32(q + 4, uint32_t(stream.id));
-    put32(q + 8, uint32_t(value));
+    writeRequest(query_.data(), kQueryBufferSize, {code, stream.id, value});
     const pid_t service = service_;
     if (transact(kReplyMilliseconds)) {
-      const uint8_t* r = reply_.data();
-      status = getSigned32(r);
-      if (status == kOk && code != kClose) stream.position = getSigned32(r + 4);
-      if (status == kOk && code == kRead) {
+      const PositionReply reply = readPositionReply(reply_.data(), kReplyBufferSize);
+      status = reply.status;
+      if (status == kStatusOk && code != kClose) stream.position = reply.position;
+      if (status == kStatusOk && code == kRead) {
         const size_t words = size_t(value) * std::max<size_t>(stream.channels, 1);
-        if constexpr (std::endian::native == std::endian::little) {
-          std::memcpy(samples, r + kReadReplySamples, words * 4);
-        } else {
-          for (size_t i = 0; i < words; ++i)
-            samples[i] = getSigned32(r + kReadReplySamples + 4 * i);
-        }
+        readSampleWords(reply_.data(), kReplyBufferSize, samples, words);
       }
-      if (status == kUnknownStream) {
+      if (status == kStatusUnknownStream) {
         // The service stops serving after naming an unknown stream: let it go.
         awaitServiceEnd(service, 1000);
         service_ = 0;
@@ -363,11 +344,11 @@ int32_t DecoderClient::read(DecoderStream& stream, Sample* buffer, int32_t frame
   // Up to four pieces (a loader's block of 8192 stereo frames) are one turn; between turns
   // another editor's requests may come.
   constexpr int kPiecesPerTurn = 4;
-  int32_t status = kOk;
-  for (int32_t done = 0, piece = 0; done < frames && status == kOk; ++piece) {
+  int32_t status = kStatusOk;
+  for (int32_t done = 0, piece = 0; done < frames && status == kStatusOk; ++piece) {
     if (piece % kPiecesPerTurn == 0) {
       if (piece > 0) unlockRequests();
-      if (!lockRequests()) return kServiceUnavailable;
+      if (!lockRequests()) return kStatusUnavailable;
     }
     const int32_t n = std::min(frames - done, perRequest);
     status = streamRequest(kRead, stream, n, buffer + size_t(done) * channels);
@@ -379,14 +360,14 @@ int32_t DecoderClient::read(DecoderStream& stream, Sample* buffer, int32_t frame
 
 int32_t DecoderClient::seek(DecoderStream& stream, int32_t frame) {
   std::lock_guard<std::mutex> guard(mutex_);
-  if (!lockRequests()) return kServiceUnavailable;
+  if (!lockRequests()) return kStatusUnavailable;
   const int32_t status = streamRequest(kSeek, stream, frame, nullptr);
   unlockRequests();
   return status;
 }
 
 void DecoderClient::close(DecoderStream& stream) {
-  if (stream.status != kOk || stream.id < 0) return;
+  if (stream.status != kStatusOk || stream.id < 0) return;
   std::lock_guard<std::mutex> guard(mutex_);
   if (lockRequests()) {
     streamRequest(kClose, stream, 0, nullptr);
@@ -397,11 +378,11 @@ void DecoderClient::close(DecoderStream& stream) {
 
 int32_t DecoderClient::ping() {
   std::lock_guard<std::mutex> guard(mutex_);
-  if (!lockRequests()) return kServiceUnavailable;
-  int32_t status = kServiceUnavailable;
+  if (!lockRequests()) return kStatusUnavailable;
+  int32_t status = kStatusUnavailable;
   if (ensureConnected()) {
-    put32(query_.data(), kPing);
-    if (transact(kReplyMilliseconds)) status = getSigned32(reply_.data());
+    writeRequest(query_.data(), kQueryBufferSize, {kPing});
+    if (transact(kReplyMilliseconds)) status = readStatus(reply_.data(), kReplyBufferSize);
   }
   unlockRequests();
   return status;
@@ -409,19 +390,19 @@ int32_t DecoderClient::ping() {
 
 int32_t DecoderClient::exchange(std::span<const uint8_t> request, std::span<uint8_t> reply) {
   std::lock_guard<std::mutex> guard(mutex_);
-  if (request.size() > kQueryBytes || reply.size() > kReplyBytes || !lockRequests()) {
-    return kServiceUnavailable;
+  if (request.size() > kQueryBufferSize || reply.size() > kReplyBufferSize || !lockRequests()) {
+    return kStatusUnavailable;
   }
-  int32_t status = kServiceUnavailable;
+  int32_t status = kStatusUnavailable;
   if (ensureConnected()) {
     std::memcpy(query_.data(), request.data(), request.size());
     const pid_t service = service_;
     if (transact(kReplyMilliseconds)) {
       std::memcpy(reply.data(), reply_.data(), reply.size());
-      status = getSigned32(reply_.data());
-      const uint32_t code = request.size() >= 4 ? get32(request.data()) : kPing;
+      status = readStatus(reply_.data(), kReplyBufferSize);
+      const uint32_t code = readRequest(request.data(), request.size()).code;  // ping when short
       const bool stops =
-          code == kQuit || (status == kUnknownStream && code >= kRead && code <= kClose);
+          code == kQuit || (status == kStatusUnknownStream && code >= kRead && code <= kClose);
       if (stops) {
         awaitServiceEnd(service, 1000);
         service_ = 0;

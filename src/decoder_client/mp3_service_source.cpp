@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "decoder_client/service_records.h"
+#include "decoder_service/decoder_protocol.h"
 
 namespace quillon {
 
@@ -10,26 +10,26 @@ Mp3ServiceSource::Mp3ServiceSource(const std::string& path) : SampleSource(kDefa
   setPeakBound(kDefaultPeakBound);
   stream_ = DecoderClient::instance().open(path);
   setStatus(statusForReply(stream_.status));
-  if (stream_.status == service_records::kOk) {
+  if (stream_.status == decoder::kStatusOk) {
     setFormat(stream_.sampleRate, stream_.channels);  // a rate ≤ 0 or no channels: corrupt
     stream_.channels = channels();
   }
 }
 
 Mp3ServiceSource::~Mp3ServiceSource() {
-  if (stream_.status == service_records::kOk && stream_.id >= 0) {
+  if (stream_.status == decoder::kStatusOk && stream_.id >= 0) {
     DecoderClient::instance().close(stream_);
   }
 }
 
 uint8_t Mp3ServiceSource::statusForReply(int32_t replyStatus) {
   switch (replyStatus) {
-    case service_records::kOk:
+    case decoder::kStatusOk:
       return kSourceOk;
-    case service_records::kCannotOpen:
+    case decoder::kStatusCannotOpen:
       return kSourceCannotOpen;
-    case service_records::kEndedBeforeFrame:
-    case service_records::kNoDecodableFrame:
+    case decoder::kStatusEndedEarly:
+    case decoder::kStatusNoFrame:
       return kSourceCorrupt;
     default:
       return kSourceInnerFailed;
@@ -38,8 +38,8 @@ uint8_t Mp3ServiceSource::statusForReply(int32_t replyStatus) {
 
 int32_t Mp3ServiceSource::read(Sample* buffer, int32_t frames) {
   if (frames <= 0) return 0;
-  if (stream_.status == service_records::kOk &&
-      DecoderClient::instance().read(stream_, buffer, frames) == service_records::kOk) {
+  if (stream_.status == decoder::kStatusOk &&
+      DecoderClient::instance().read(stream_, buffer, frames) == decoder::kStatusOk) {
     return frames;
   }
   std::fill_n(buffer, size_t(frames) * channels(), 0);
@@ -47,7 +47,7 @@ int32_t Mp3ServiceSource::read(Sample* buffer, int32_t frames) {
 }
 
 void Mp3ServiceSource::seek(int32_t frame) {
-  if (stream_.status == service_records::kOk) DecoderClient::instance().seek(stream_, frame);
+  if (stream_.status == decoder::kStatusOk) DecoderClient::instance().seek(stream_, frame);
 }
 
 Ref<SampleSource> openMp3ServiceSource(const std::string& path) {

@@ -6,8 +6,10 @@
 // reply's length sits unaligned at offset 17. No helper ever writes or reads past the size it is
 // given: a record that does not fit is not written (0 bytes), a field that is not there reads 0.
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +17,10 @@
 #include "platform/text_encoding.h"
 
 namespace quillon::decoder {
+
+// The word every name of the channel is formed from: the service's liveness lock "MutexQuillon",
+// the buffers "QueryBufQuillon" and "ReplyBufQuillon", the clients' lock files.
+inline constexpr char kBaseWord[] = "Quillon";
 
 // Request codes, the first word of a query.
 enum RequestCode : uint32_t {
@@ -231,8 +237,13 @@ inline bool writeSampleWords(uint8_t* reply, size_t size, const int32_t* words, 
 inline bool readSampleWords(const uint8_t* reply, size_t size, int32_t* words, size_t count) {
   if (count > size_t(readReplyCapacity(size))) return false;
   const uint8_t* at = reply + kSamplesOffset;
-  for (size_t i = 0; i < count; ++i, at += 4)
-    words[i] = loadI32(at);
+  // The words of every read the editor makes: on a little-endian host the bytes as they stand.
+  if constexpr (std::endian::native == std::endian::little) {
+    if (count > 0) std::memcpy(words, at, count * 4);
+  } else {
+    for (size_t i = 0; i < count; ++i, at += 4)
+      words[i] = loadI32(at);
+  }
   return true;
 }
 

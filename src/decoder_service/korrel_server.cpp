@@ -7,14 +7,12 @@
 #include <climits>
 #include <cstdlib>
 
-#include "platform/diagnostic_log.h"
+#include "decoder_service/service_log.h"
 #include "platform/service_channel.h"
-#include "platform/text_format.h"
 
 namespace quillon {
 namespace {
 
-constexpr char kLogFile[] = "korrel.txt";
 constexpr int kSpinMicroseconds = 50;
 
 // Up to the next space (or the end), moving `at` past it.
@@ -35,10 +33,6 @@ void splitSized(const std::string& token, std::string& name, int& size) {
   if (colon == std::string::npos) return;
   const long value = std::strtol(token.c_str() + colon + 1, nullptr, 10);
   size = int(std::clamp<long>(value, INT_MIN, INT_MAX));
-}
-
-void log(const std::string& line) {
-  platform::appendDiagnosticLine(kLogFile, line);
 }
 
 }  // namespace
@@ -66,26 +60,26 @@ bool parseKorrelCommandLine(const std::string& line, KorrelCommandLine& out) {
 int runKorrel(int argc, char** argv, const RequestHandler& handle) {
   KorrelCommandLine command;
   if (!parseKorrelCommandLine(joinArguments(argc, argv), command)) {
-    log("Wrong parameters have been passed to application");
-    log("Must be passed names of mutex, query and reply buffers:");
-    log("korrel.exe MutexName QueryBufferName:Size ReplyBufferName:Size");
+    decoder::serviceLog("Wrong parameters have been passed to application");
+    decoder::serviceLog("Must be passed names of mutex, query and reply buffers:");
+    decoder::serviceLog("korrel.exe MutexName QueryBufferName:Size ReplyBufferName:Size");
     return kKorrelBadCommandLine;
   }
   // Held while we serve; the system lets it go however we end.
   platform::LivenessLock alive;
   if (!alive.acquire(command.mutexName)) {
-    log(formatMessage("Another service holds %s; this one ends", {command.mutexName}));
+    decoder::serviceLog("Another service holds %s; this one ends", command.mutexName.c_str());
     return kKorrelAlreadyRunning;
   }
   platform::SharedBuffer query, reply;
   if (command.querySize < 0 || !query.open(command.queryName, size_t(command.querySize))) {
-    log(formatMessage("Could not create query buffer GetLastError=%i\n",
-                      {std::to_string(query.error() ? query.error() : EINVAL)}));
+    decoder::serviceLog("Could not create query buffer GetLastError=%d\n",
+                        query.error() ? query.error() : EINVAL);
     return kKorrelNoQueryBuffer;
   }
   if (command.replySize < 0 || !reply.open(command.replyName, size_t(command.replySize))) {
-    log(formatMessage("Could not create reply buffer GetLastError=%i\n",
-                      {std::to_string(reply.error() ? reply.error() : EINVAL)}));
+    decoder::serviceLog("Could not create reply buffer GetLastError=%d\n",
+                        reply.error() ? reply.error() : EINVAL);
     return kKorrelNoReplyBuffer;
   }
   // Clients tell this service from an earlier or later one by the stamp.

@@ -1,5 +1,9 @@
 #include "decoder_service/service_log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -12,18 +16,22 @@ std::string serviceLogPath() {
 }
 
 void serviceLog(const char* format, ...) {
-  char message[kMaxLogMessage + 1];
+  char line[kMaxLogMessage + 2];
   va_list arguments;
   va_start(arguments, format);
-  std::vsnprintf(message, sizeof message, format, arguments);
+  const int written = std::vsnprintf(line, kMaxLogMessage + 1, format, arguments);
   va_end(arguments);
+  size_t length = written > 0 ? std::min(size_t(written), kMaxLogMessage) : 0;
+  line[length++] = '\n';
 
-  std::fprintf(stderr, "%s\n", message);
-  platform::makeFolders(platform::XdgDirs::stateFolder());
-  if (std::FILE* log = std::fopen(serviceLogPath().c_str(), "a")) {
-    std::fprintf(log, "%s\n", message);
-    std::fclose(log);
-  }
+  // Each line is written in one call, to an append-only file: the lines of korrel and of the
+  // editors that share the log never interleave within a line.
+  (void)!::write(STDERR_FILENO, line, length);
+  if (!platform::makeFolders(platform::XdgDirs::stateFolder())) return;
+  const int log = ::open(serviceLogPath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (log < 0) return;
+  (void)!::write(log, line, length);
+  ::close(log);
 }
 
 }  // namespace quillon::decoder

@@ -10,18 +10,16 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <future>
 #include <thread>
 #include <vector>
 
 #include "decoder_client/mp3_service_source.h"
-#include "decoder_client/service_records.h"
+#include "decoder_service/decoder_protocol.h"
 #include "fake_decoder_service.h"
 #include "formats/open_pipeline.h"
 #include "platform/file.h"
 #include "platform/service_channel.h"
-#include "platform/text_encoding.h"
 #include "platform/xdg_dirs.h"
 #include "support/fake_document_view.h"
 #include "support/peer_tools.h"
@@ -30,7 +28,7 @@
 namespace quillon {
 namespace {
 
-using namespace service_records;
+using namespace decoder;
 using Clock = std::chrono::steady_clock;
 using testing::FakeDecoderService;
 
@@ -154,15 +152,15 @@ TEST_P(DecoderClientTest, OneReplyHoldsExactly2047StereoOr4094MonoFrames) {
   }
   // The raw reply of a full read: 8 + 2047 × 2 × 4 = 16,384 bytes, the last word included.
   stereo->seek(0);
-  uint8_t request[12];
-  put32(request, kRead);
-  put32(request + 4, uint32_t(stereo->stream().id));
-  put32(request + 8, 2047);
-  std::vector<uint8_t> reply(kReplyBytes);
-  ASSERT_EQ(client.exchange(request, reply), kOk);
-  EXPECT_EQ(getSigned32(reply.data() + 4), 2047);
+  uint8_t request[kStreamRequestSize];
+  ASSERT_EQ(writeRequest(request, sizeof request, {kRead, stereo->stream().id, 2047}),
+            sizeof request);
+  std::vector<uint8_t> reply(kReplyBufferSize);
+  ASSERT_EQ(client.exchange(request, reply), kStatusOk);
+  EXPECT_EQ(readPositionReply(reply.data(), reply.size()).position, 2047);
   if (!real) {
-    EXPECT_EQ(getSigned32(reply.data() + kReplyBytes - 4), FakeDecoderService::fakeSample(2046, 1));
+    EXPECT_EQ(loadI32(reply.data() + kReplyBufferSize - 4),
+              FakeDecoderService::fakeSample(2046, 1));
   }
 }
 
@@ -199,33 +197,29 @@ TEST_P(DecoderClientTest, SixtyFourStreamsAtMostAndAFailedOpenKeepsNoSlot) {
   }
   auto refused = openSource(song);
   EXPECT_EQ(refused->status(), kSourceInnerFailed);
-  std::vector<uint8_t> request(kOpenRequestBytes, 0);
-  put32(request.data(), kOpen);
-  const std::string path = toUtf16LittleEndian(song);
-  std::memcpy(request.data() + 4, path.data(), path.size());
-  uint8_t reply[kOpenReplyBytes];
-  EXPECT_EQ(DecoderClient::instance().exchange(request, reply), kNoFreeStream);
+  std::vector<uint8_t> request(kOpenRequestSize, 0);
+  ASSERT_EQ(writeOpenRequest(request.data(), request.size(), song), kOpenRequestSize);
+  uint8_t reply[kOpenReplySize];
+  EXPECT_EQ(DecoderClient::instance().exchange(request, reply), kStatusNoFreeStream);
   open.pop_back();  // closes one
   EXPECT_EQ(openSource(song)->status(), kSourceOk);
 }
 
 TEST_P(DecoderClientTest, UnknownCodesAreRefusedAndUnknownStreamsEndTheService) {
   DecoderClient& client = DecoderClient::instance();
-  ASSERT_EQ(client.ping(), kOk);
+  ASSERT_EQ(client.ping(), kStatusOk);
   const pid_t first = client.servicePid();
   uint8_t unknown[4];
-  put32(unknown, 9);
+  storeU32(unknown, 9);
   uint8_t reply[8];
-  EXPECT_EQ(client.exchange(unknown, reply), kUnknownRequest);
+  EXPECT_EQ(client.exchange(unknown, reply), kStatusUnknownRequest);
   EXPECT_EQ(client.servicePid(), first) << "the service goes on";
 
-  uint8_t read[12];
-  put32(read, kRead);
-  put32(read + 4, 63);
-  put32(read + 8, 10);
-  EXPECT_EQ(client.exchange(read, reply), kUnknownStream);
+  uint8_t read[kStreamRequestSize];
+  ASSERT_EQ(writeRequest(read, sizeof read, {kRead, 63, 10}), sizeof read);
+  EXPECT_EQ(client.exchange(read, reply), kStatusUnknownStream);
   EXPECT_EQ(platform::LivenessLock::holderOf("MutexQuillon"), 0) << "that service has ended";
-  EXPECT_EQ(client.ping(), kOk);
+  EXPECT_EQ(client.ping(), kStatusOk);
   EXPECT_NE(client.servicePid(), first) << "a new one serves";
 }
 
@@ -279,7 +273,7 @@ TEST_P(DecoderClientTest, AHungServiceIsEndedAndTheRequestFailsWithinAboutASecon
 // audio, and the service outlives the editors that leave while another still uses it.
 TEST_P(DecoderClientTest, EditorProcessesShareOneServiceWithoutMixingRequests) {
   DecoderClient& client = DecoderClient::instance();
-  ASSERT_EQ(client.ping(), kOk);
+  ASSERT_EQ(client.ping(), kStatusOk);
   const pid_t service = client.servicePid();
   auto reference = openSource(song);
   const std::vector<Sample> expected = readFrames(reference, 60000);
@@ -311,7 +305,7 @@ TEST_P(DecoderClientTest, EditorProcessesShareOneServiceWithoutMixingRequests) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   }
   EXPECT_EQ(platform::LivenessLock::holderOf("MutexQuillon"), service);
-  EXPECT_EQ(client.ping(), kOk);
+  EXPECT_EQ(client.ping(), kStatusOk);
   EXPECT_EQ(client.servicePid(), service);
 }
 

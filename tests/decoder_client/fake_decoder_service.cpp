@@ -5,12 +5,11 @@
 #include <fstream>
 #include <thread>
 
-#include "decoder_client/service_records.h"
-#include "platform/text_encoding.h"
+#include "decoder_service/decoder_protocol.h"
 
 namespace quillon::testing {
 
-using namespace service_records;
+using namespace decoder;
 
 int32_t FakeDecoderService::fakeSample(int32_t frame, int channel) {
   return int32_t((int64_t{frame} * 977 + channel * 500009) % 0x400000) - 0x200000;
@@ -18,22 +17,21 @@ int32_t FakeDecoderService::fakeSample(int32_t frame, int channel) {
 
 bool FakeDecoderService::handle(const uint8_t* query, size_t querySize, uint8_t* reply,
                                 size_t replySize) {
-  if (querySize < 16 || replySize < kOpenReplyBytes) return false;
-  const uint32_t code = get32(query);
+  if (querySize < 16 || replySize < kOpenReplySize) return false;
+  const Request request = readRequest(query, querySize);
   std::memset(reply, 0, 8);
   auto stream = [&]() -> Stream* {
-    const uint32_t id = get32(query + 4);
+    const auto id = uint32_t(request.stream);
     return id < 64 && streams_[id].open ? &streams_[id] : nullptr;
   };
-  switch (code) {
+  switch (request.code) {
     case kPing:
     case kQuit:
-      put32(reply, kOk);
-      return code == kPing;
+      writeStatusReply(reply, replySize, kStatusOk);
+      return request.code == kPing;
     case kOpen: {
-      const size_t units = std::min((querySize - 4) / 2, kPathUnits);
-      const std::string path =
-          fromUtf16(std::string_view(reinterpret_cast<const char*>(query + 4), units * 2), false);
+      // A path without its terminator opens nothing, as in the service.
+      const std::string path = readOpenPath(query, querySize).value_or("");
       int slot = 0;
       while (slot < 64 && streams_[slot].open)
         ++slot;
@@ -41,21 +39,21 @@ bool FakeDecoderService::handle(const uint8_t* query, size_t querySize, uint8_t*
       char start[3] = {};
       file.read(start, 3);
       const bool mpeg = uint8_t(start[0]) == 0xFF || std::memcmp(start, "ID3", 3) == 0;
-      const int32_t status = slot == 64        ? kNoFreeStream
-                             : !file.is_open() ? kCannotOpen
-                             : mpeg            ? kOk
-                                               : kNoDecodableFrame;
-      put32(reply, uint32_t(status));
-      if (status != kOk) return true;
+      const int32_t status = slot == 64        ? kStatusNoFreeStream
+                             : !file.is_open() ? kStatusCannotOpen
+                             : mpeg            ? kStatusOk
+                                               : kStatusNoFrame;
+      if (status != kStatusOk) {
+        writeStatusReply(reply, replySize, status);
+        return true;
+      }
       const std::string name = path.substr(path.find_last_of('/') + 1);
       Stream& s = streams_[slot];
       s = Stream{true, name.find("mono") != std::string::npos ? 1 : 2,
                  name.find("slow") != std::string::npos, 0};
-      put32(reply + kOpenReplyId, uint32_t(slot));
-      put32(reply + kOpenReplyPosition, 0);
-      put32(reply + kOpenReplyRate, s.channels == 1 ? 22050 : 44100);
-      reply[kOpenReplyChannels] = uint8_t(s.channels);
-      put32(reply + kOpenReplyLength, kLength);
+      writeOpenReply(
+          reply, replySize,
+          {kStatusOk, slot, 0, s.channels == 1 ? 22050 : 44100, uint8_t(s.channels), kLength});
       return true;
     }
     case kRead:
@@ -63,33 +61,33 @@ bool FakeDecoderService::handle(const uint8_t* query, size_t querySize, uint8_t*
     case kClose: {
       Stream* s = stream();
       if (!s) {
-        put32(reply, kUnknownStream);
+        writeStatusReply(reply, replySize, kStatusUnknownStream);
         return false;
       }
-      if (code == kClose) {
+      if (request.code == kClose) {
         s->open = false;
         return true;
       }
-      const auto value = int32_t(get32(query + 8));
-      if (code == kSeek) {
+      const int32_t value = request.count;
+      if (request.code == kSeek) {
         s->position = value;
       } else {
         if (s->slow) std::this_thread::sleep_for(std::chrono::milliseconds(20));
         const size_t words = std::min(size_t(std::max(value, 0)) * size_t(s->channels),
-                                      (replySize - kReadReplySamples) / 4);
+                                      size_t(readReplyCapacity(replySize)));
         for (size_t i = 0; i < words; ++i) {
           const int32_t frame = s->position + int32_t(i / size_t(s->channels));
           const int32_t word =
               frame < kLength ? fakeSample(frame, int(i % size_t(s->channels))) : 0;
-          put32(reply + kReadReplySamples + 4 * i, uint32_t(word));
+          storeI32(reply + kSamplesOffset + 4 * i, word);
         }
         s->position += int32_t(words / size_t(s->channels));
       }
-      put32(reply + 4, uint32_t(s->position));
+      writePositionReply(reply, replySize, {kStatusOk, s->position});
       return true;
     }
     default:
-      put32(reply, kUnknownRequest);
+      writeStatusReply(reply, replySize, kStatusUnknownRequest);
       return true;
   }
 }

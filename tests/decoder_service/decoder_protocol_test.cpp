@@ -1,7 +1,10 @@
 // The request and reply records byte for byte, and the shared log file.
 #include "decoder_service/decoder_protocol.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -92,6 +95,47 @@ TEST(ServiceLog, AppendsLinesCutAt512CharactersToTheStateFolder) {
   std::ifstream in(serviceLogPath());
   const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   EXPECT_EQ(text, "Could not create query buffer GetLastError=13\n" + std::string(512, 'x') + "\n");
+}
+
+// korrel and several editors append to the one file at the same time: every line arrives whole.
+TEST(ServiceLog, LinesOfConcurrentProcessesNeverMix) {
+  testing::TempEnvironment env;
+  constexpr int kWriters = 4;
+  constexpr int kLines = 200;
+  std::vector<pid_t> writers;
+  for (int w = 0; w < kWriters; ++w) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);  // the copy on standard error is not wanted
+      if (null >= 0) ::dup2(null, STDERR_FILENO);
+      const std::string line(kMaxLogMessage, char('a' + w));
+      for (int i = 0; i < kLines; ++i)
+        serviceLog("%s", line.c_str());
+      ::_exit(0);
+    }
+    writers.push_back(pid);
+  }
+  for (const pid_t pid : writers) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  std::ifstream in(serviceLogPath());
+  std::string line;
+  std::vector<int> counts(kWriters, 0);
+  int lines = 0;
+  while (std::getline(in, line)) {
+    ++lines;
+    ASSERT_EQ(line.size(), kMaxLogMessage) << "line " << lines;
+    const int writer = line[0] - 'a';
+    ASSERT_TRUE(writer >= 0 && writer < kWriters) << "line " << lines;
+    EXPECT_EQ(line, std::string(kMaxLogMessage, line[0])) << "line " << lines;
+    ++counts[size_t(writer)];
+  }
+  EXPECT_EQ(lines, kWriters * kLines);
+  for (const int count : counts)
+    EXPECT_EQ(count, kLines);
 }
 
 }  // namespace

@@ -3,13 +3,16 @@
 # ratio quillon / sox for each (below 1: quillon is faster), then the wall time of cut, paste and
 # undo on that hour-long document (segment-chain edits: milliseconds, whatever the length).
 #
-#   bench/cli_vs_sox.sh [build-dir] [minutes]
+#   bench/cli_vs_sox.sh [build-dir] [minutes] [runs]
 #
-# Everything (the input, the outputs, settings and block files) lives in a temporary folder that
-# is removed at the end. Needs sox.
+# quillon's figures are the steps' own times (quillon-cli --timings) in one run of the whole job;
+# sox does each job as its own command on the same data (the open as a full copy, the effects on
+# the middle ten minutes). Every figure is the best of `runs` runs (default 3). Everything lives
+# in a temporary folder that is removed at the end. Needs sox.
 set -euo pipefail
 build=${1:-build}
 minutes=${2:-60}
+runs=${3:-3}
 cli=$(realpath "$build/src/app/quillon-cli")
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillon-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -17,51 +20,65 @@ export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_STATE_HOME=$w
 cd "$work"
 
 seconds=$((minutes * 60))
-middle_start=$((seconds / 2 - 300))
+start=$((seconds / 2 - 300))
+[ "$start" -ge 0 ] || { echo "at least 10 minutes, please" >&2; exit 2; }
 echo "making $minutes minutes of stereo pink noise..."
 sox -n -r 44100 -c 2 -b 16 in.wav synth "$seconds" pinknoise vol 0.3
+sox in.wav middle.wav trim "$start" 600
 
-now() { date +%s.%N; }
-# Wall time of a command, in seconds.
-timed() {
-  local start end
-  start=$(now)
-  "$@" >/dev/null 2>&1
-  end=$(now)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }' 
+# The best wall time of a command over the runs, in milliseconds.
+best_of() {
+  local best="" t0 t1 ms
+  for _ in $(seq "$runs"); do
+    sync
+    t0=$(date +%s%N)
+    "$@" >/dev/null 2>&1
+    t1=$(date +%s%N)
+    ms=$(((t1 - t0) / 1000000))
+    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
+  done
+  echo "$best"
 }
-sync
-q() { "$cli" -q --yes "$@"; }
 
-# Each quillon figure is the difference between two runs that differ by one step, so the open
-# is counted once, in its own line; sox's figures are measured the same way.
-q_open=$(timed q open in.wav)
-q_trim=$(timed q open in.wav select "${middle_start}s" "$((middle_start + 600))s" trim)
-q_fade=$(timed q open in.wav select "${middle_start}s" "$((middle_start + 600))s" trim fade-in)
-q_norm=$(timed q open in.wav select "${middle_start}s" "$((middle_start + 600))s" trim fade-in \
-  normalize level=100)
-q_save=$(timed q open in.wav select "${middle_start}s" "$((middle_start + 600))s" trim fade-in \
-  normalize level=100 save-as out.wav)
-s_open=$(timed sox -D in.wav -n)
-s_trim=$(timed sox -D in.wav -n trim "$middle_start" 600)
-s_fade=$(timed sox -D in.wav -n trim "$middle_start" 600 fade t 600)
-s_norm=$(timed sox -D in.wav -n trim "$middle_start" 600 fade t 600 norm)
-s_save=$(timed sox -D in.wav sox-out.wav trim "$middle_start" 600 fade t 600 norm)
+# quillon: the whole job once per run, keeping each step's best time.
+declare -A step
+total=""
+for _ in $(seq "$runs"); do
+  rm -f out.wav
+  sync
+  t0=$(date +%s%N)
+  "$cli" -q --yes --timings open in.wav select "${start}s" "$((start + 600))s" trim fade-in \
+    normalize level=100 save-as out.wav 2>timings.txt
+  t1=$(date +%s%N)
+  ms=$(((t1 - t0) / 1000000))
+  if [ -z "$total" ] || [ "$ms" -lt "$total" ]; then total=$ms; fi
+  while read -r _ name value _; do
+    if [ -z "${step[$name]:-}" ] || awk -v a="$value" -v b="${step[$name]}" 'BEGIN { exit !(a < b) }'; then
+      step[$name]=$value
+    fi
+  done < <(grep '^time ' timings.txt)
+done
+
+sox_open=$(best_of sox -D in.wav copy.wav)
+sox_trim=$(best_of sox -D in.wav trimmed.wav trim "$start" 600)
+sox_fade=$(best_of sox -D middle.wav faded.wav fade t 600)
+sox_norm=$(best_of sox -D middle.wav normalized.wav norm)
+sox_save=$(best_of sox -D middle.wav saved.wav)
+sox_all=$(best_of sox -D in.wav all.wav trim "$start" 600 fade t 600 norm)
 
 ratio() {
-  awk -v t="$1" -v q="$2" -v s="$3" \
-    'BEGIN { printf "%-34s quillon %7.2f s   sox %7.2f s   ratio %5.2f\n", t, q, s, (s > 0 ? q / s : 0) }'
+  awk -v t="$1" -v q="$2" -v s="$3" 'BEGIN {
+    printf "%-40s quillon %9.2f ms   sox %8.1f ms   ratio %6.3f\n", t, q, s, (s > 0 ? q / s : 0) }'
 }
-diff_of() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a - b }'; }
 echo
-ratio "open (read the whole file)" "$q_open" "$s_open"
-ratio "trim to the middle 10 minutes" "$(diff_of "$q_trim" "$q_open")" "$(diff_of "$s_trim" "$s_open")"
-ratio "fade in (10 minutes)" "$(diff_of "$q_fade" "$q_trim")" "$(diff_of "$s_fade" "$s_trim")"
-ratio "normalize (10 minutes)" "$(diff_of "$q_norm" "$q_fade")" "$(diff_of "$s_norm" "$s_fade")"
-ratio "save (10 minutes to WAV)" "$(diff_of "$q_save" "$q_norm")" "$(diff_of "$s_save" "$s_norm")"
-ratio "the whole job" "$q_save" "$s_save"
+ratio "open (against a full copy)" "${step[open]}" "$sox_open"
+ratio "trim to the middle 10 minutes" "${step[trim]}" "$sox_trim"
+ratio "fade in (10 minutes)" "${step[fade-in]}" "$sox_fade"
+ratio "normalize (10 minutes)" "${step[normalize]}" "$sox_norm"
+ratio "save (10 minutes to 16-bit WAV)" "${step[save-as]}" "$sox_save"
+ratio "the whole job" "$total" "$sox_all"
 
 echo
-echo "edits on the $minutes-minute document (quillon-cli --timings):"
+echo "edits on the $minutes-minute document (quillon-cli --timings, one run):"
 "$cli" -q --timings open in.wav select 600s 1200s cut select 1800s 1800s paste undo redo undo \
   2>&1 >/dev/null | grep -E '^time (cut|paste|undo|redo) ' | sed 's/^time /  /'

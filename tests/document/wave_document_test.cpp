@@ -107,7 +107,7 @@ TEST_F(WaveDocumentTest, LoadingReportsFailureAndMarksTheDocument) {
 
   Ref<WaveDocument> cancelled = WaveDocument::createFromFile("/music/c.wav", ui, cancels);
   EXPECT_TRUE(cancelled->loadFailed);
-  EXPECT_EQ(ui.shown.size(), 1u);  // silently
+  EXPECT_EQ(ui.shown.size(), 1u);                            // silently
   EXPECT_EQ(cancelled->tags.get("TITLE"), "From the file");  // metadata in every case
 
   fails.explain = true;  // a known reason replaces the general message

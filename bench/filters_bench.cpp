@@ -17,6 +17,7 @@
 #include "effects/echo_filter.h"
 #include "effects/high_pass_filter.h"
 #include "effects/reverb_filter.h"
+#include "memory_source.h"
 
 namespace quillon::bench {
 namespace {
@@ -24,27 +25,6 @@ namespace {
 constexpr int32_t kRate = 44100;
 constexpr int32_t kFrames = 10 * 60 * kRate;
 constexpr int32_t kBlock = 8192;
-
-// Interleaved words in memory, read in order.
-class MemorySource : public SampleSource {
- public:
-  explicit MemorySource(const std::vector<Sample>& words) : SampleSource(kRate, 2), words_(words) {}
-  int32_t read(Sample* buffer, int32_t frames) override {
-    const size_t at = size_t(position_) * 2, count = size_t(frames) * 2;
-    const size_t have = at < words_.size() ? std::min(count, words_.size() - at) : 0;
-    std::memcpy(buffer, words_.data() + at, have * sizeof(Sample));
-    std::fill(buffer + have, buffer + count, 0);
-    position_ += frames;
-    return frames;
-  }
-  int32_t position() override { return position_; }
-  int32_t length() override { return kFrames; }
-  void seek(int32_t frame) override { position_ = frame; }
-
- private:
-  const std::vector<Sample>& words_;
-  int32_t position_ = 0;
-};
 
 // Music-like 16-bit audio: a few drifting tones and some noise under a phrase-length envelope,
 // different in the two channels, with quiet passages between louder ones.
@@ -109,7 +89,7 @@ void runAgainstSox(benchmark::State& state, const MakeFilter& make, const std::s
   double ours = 0, sox = 0;
   for (auto _ : state) {
     ours += secondsOf([&] {
-      Ref<EffectFilter> filter = make(makeRef<MemorySource>(a.words));
+      Ref<EffectFilter> filter = make(makeRef<MemorySource>(a.words, kRate));
       for (int32_t done = 0; done < kFrames; done += kBlock) {
         filter->read(buffer.data(), std::min(kBlock, kFrames - done));
         benchmark::DoNotOptimize(buffer.data());

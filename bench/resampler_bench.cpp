@@ -13,6 +13,7 @@
 #include "bench_timing.h"
 #include "effects/format_conversion.h"
 #include "formats/wav.h"
+#include "memory_source.h"
 
 namespace quillon::bench {
 namespace {
@@ -38,27 +39,6 @@ std::vector<Sample> musicLikeWords() {
   return words;
 }
 
-// The audio in memory, so that the figure is the converter's alone.
-class MemorySource : public SampleSource {
- public:
-  explicit MemorySource(const std::vector<Sample>& words) : SampleSource(44100, 2), words_(words) {}
-  int32_t read(Sample* buffer, int32_t frames) override {
-    for (int32_t f = 0; f < frames; ++f, ++position_) {
-      const bool inside = position_ >= 0 && position_ < kFrames;
-      buffer[2 * f] = inside ? words_[2 * size_t(position_)] : 0;
-      buffer[2 * f + 1] = inside ? words_[2 * size_t(position_) + 1] : 0;
-    }
-    return frames;
-  }
-  int32_t position() override { return position_; }
-  int32_t length() override { return kFrames; }
-  void seek(int32_t frame) override { position_ = frame; }
-
- private:
-  const std::vector<Sample>& words_;
-  int32_t position_ = 0;
-};
-
 void BM_RateTo48000AgainstSox(benchmark::State& state) {
   BenchFolder folder;
   const std::vector<Sample> words = musicLikeWords();
@@ -73,7 +53,7 @@ void BM_RateTo48000AgainstSox(benchmark::State& state) {
   double ours = 0, sox = 0;
   for (auto _ : state) {
     ours += secondsOf([&] {
-      Ref<SampleSource> converted = convertFormat(makeRef<MemorySource>(words), 48000, 2);
+      Ref<SampleSource> converted = convertFormat(makeRef<MemorySource>(words, 44100), 48000, 2);
       const int32_t total = converted->length();
       for (int32_t done = 0; done < total; done += kStep)
         converted->read(buffer.data(), std::min(kStep, total - done));

@@ -213,16 +213,9 @@ bool readChunkTags(TagList& tags, const std::string& path, std::string_view id,
 
 bool writeChunkTags(const TagList& tags, const std::string& path, std::string_view id,
                     std::span<const Field> fields) {
-  platform::File file;
-  RiffChunkList list;
-  if (!file.open(path, platform::File::Mode::ReadWrite) || !listRiffChunks(file, list)) {
-    return false;
-  }
-  std::vector<size_t> replaced;
-  for (size_t i = 0; i < list.chunks.size(); ++i) {
-    if (list.chunks[i].id == id) replaced.push_back(i);
-  }
-  return replaceRiffChunks(file, list, replaced, {buildChunk(id, fields, tags)});
+  return rewriteRiffTagChunks(
+      path, [&](platform::File&, const RiffChunk& chunk) { return chunk.id == id; },
+      {buildChunk(id, fields, tags)});
 }
 
 }  // namespace

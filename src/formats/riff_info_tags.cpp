@@ -104,16 +104,11 @@ bool readRiffInfoTags(TagList& tags, const std::string& path) {
 }
 
 bool writeRiffInfoTags(const TagList& tags, const std::string& path) {
-  platform::File file;
-  RiffChunkList list;
-  if (!file.open(path, platform::File::Mode::ReadWrite) || !listRiffChunks(file, list)) {
-    return false;
-  }
-  std::vector<size_t> replaced;
-  for (size_t i = 0; i < list.chunks.size(); ++i) {
-    if (isInfoList(file, list.chunks[i]) || isTextDisp(file, list.chunks[i])) replaced.push_back(i);
-  }
-  return replaceRiffChunks(file, list, replaced, {infoListChunk(tags), dispChunk(tags)});
+  return rewriteRiffTagChunks(path,
+                              [](platform::File& file, const RiffChunk& chunk) {
+                                return isInfoList(file, chunk) || isTextDisp(file, chunk);
+                              },
+                              {infoListChunk(tags), dispChunk(tags)});
 }
 
 }  // namespace quillon

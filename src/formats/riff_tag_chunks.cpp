@@ -115,4 +115,19 @@ bool replaceRiffChunks(platform::File& file, const RiffChunkList& list,
   return file.sync();
 }
 
+bool rewriteRiffTagChunks(const std::string& path,
+                          const std::function<bool(platform::File&, const RiffChunk&)>& isOld,
+                          const std::vector<std::vector<uint8_t>>& newChunks) {
+  platform::File file;
+  RiffChunkList list;
+  if (!file.open(path, platform::File::Mode::ReadWrite) || !listRiffChunks(file, list)) {
+    return false;
+  }
+  std::vector<size_t> replaced;
+  for (size_t i = 0; i < list.chunks.size(); ++i) {
+    if (isOld(file, list.chunks[i])) replaced.push_back(i);
+  }
+  return replaceRiffChunks(file, list, replaced, newChunks);
+}
+
 }  // namespace quillon

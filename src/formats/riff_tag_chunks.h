@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,5 +44,11 @@ std::vector<uint8_t> readChunkData(platform::File& file, const RiffChunk& chunk,
 bool replaceRiffChunks(platform::File& file, const RiffChunkList& list,
                        const std::vector<size_t>& replaced,
                        const std::vector<std::vector<uint8_t>>& newChunks);
+
+// Opens a WAV file for writing and puts `newChunks` in place of the chunks that `isOld` picks, as
+// `replaceRiffChunks` does. False when the file is not a WAV file or a write failed.
+bool rewriteRiffTagChunks(const std::string& path,
+                          const std::function<bool(platform::File&, const RiffChunk&)>& isOld,
+                          const std::vector<std::vector<uint8_t>>& newChunks);
 
 }  // namespace quillon

@@ -185,4 +185,24 @@ uint16_t adpcmBlockAlign(uint32_t sampleRate, uint16_t channels) {
   return perChannel * channels > 0xFFFF ? 0 : uint16_t(perChannel * channels);
 }
 
+WaveFormat adpcmFormat(uint16_t tag, uint32_t sampleRate, uint16_t channels, uint16_t blockAlign,
+                       size_t headerBytes, size_t headerSamples) {
+  WaveFormat format;
+  format.tag = tag;
+  format.channels = channels;
+  format.sampleRate = sampleRate;
+  format.blockAlign = blockAlign != 0 ? blockAlign : adpcmBlockAlign(sampleRate, channels);
+  format.bitsPerSample = 4;
+  const size_t header = headerBytes * size_t(channels);
+  const size_t samplesPerBlock = channels != 0 && format.blockAlign >= header
+                                     ? headerSamples + (format.blockAlign - header) * 2 / channels
+                                     : 0;
+  if (samplesPerBlock != 0) {
+    format.averageBytesPerSecond =
+        uint32_t(uint64_t(sampleRate) * format.blockAlign / samplesPerBlock);
+  }
+  format.extra = {uint8_t(samplesPerBlock), uint8_t(samplesPerBlock >> 8)};
+  return format;
+}
+
 }  // namespace quillon::platform::codecs

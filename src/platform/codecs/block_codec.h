@@ -84,6 +84,12 @@ inline constexpr uint32_t kStandardRates[] = {8000, 11025, 16000, 22050, 32000, 
 // 1024 above (smaller for very many channels; 0 when nothing fits 16 bits).
 uint16_t adpcmBlockAlign(uint32_t sampleRate, uint16_t channels);
 
+// The common fields of a 4-bit ADPCM format: blockAlign 0 takes the customary one; a block holds
+// `headerBytes` per channel carrying `headerSamples` samples each, then two samples per byte.
+// `extra` starts with the samples per block (16 bits); the driver appends what else it needs.
+WaveFormat adpcmFormat(uint16_t tag, uint32_t sampleRate, uint16_t channels, uint16_t blockAlign,
+                       size_t headerBytes, size_t headerSamples);
+
 inline int16_t loadS16(const uint8_t* bytes) {
   return int16_t(uint16_t(bytes[0] | (bytes[1] << 8)));
 }

@@ -184,22 +184,8 @@ class ImaAdpcmDriver : public codecs::SingleTagDriver {
 }  // namespace
 
 WaveFormat imaAdpcmFormat(uint32_t sampleRate, uint16_t channels, uint16_t blockAlign) {
-  WaveFormat format;
-  format.tag = kImaAdpcmTag;
-  format.channels = channels;
-  format.sampleRate = sampleRate;
-  format.blockAlign = blockAlign != 0 ? blockAlign : codecs::adpcmBlockAlign(sampleRate, channels);
-  format.bitsPerSample = 4;
-  const size_t header = 4 * size_t(channels);
-  const size_t samplesPerBlock = channels != 0 && format.blockAlign >= header
-                                     ? 1 + (format.blockAlign - header) * 2 / channels
-                                     : 0;
-  if (samplesPerBlock != 0) {
-    format.averageBytesPerSecond =
-        uint32_t(uint64_t(sampleRate) * format.blockAlign / samplesPerBlock);
-  }
-  format.extra = {uint8_t(samplesPerBlock), uint8_t(samplesPerBlock >> 8)};
-  return format;
+  // Per channel a 4-byte header holding the first sample.
+  return codecs::adpcmFormat(kImaAdpcmTag, sampleRate, channels, blockAlign, 4, 1);
 }
 
 std::unique_ptr<CodecDriver> makeImaAdpcmDriver() {

@@ -231,22 +231,10 @@ class MsAdpcmDriver : public codecs::SingleTagDriver {
 }  // namespace
 
 WaveFormat msAdpcmFormat(uint32_t sampleRate, uint16_t channels, uint16_t blockAlign) {
-  WaveFormat format;
-  format.tag = kMsAdpcmTag;
-  format.channels = channels;
-  format.sampleRate = sampleRate;
-  format.blockAlign = blockAlign != 0 ? blockAlign : codecs::adpcmBlockAlign(sampleRate, channels);
-  format.bitsPerSample = 4;
-  const size_t header = 7 * size_t(channels);
-  const size_t samplesPerBlock = channels != 0 && format.blockAlign >= header
-                                     ? 2 + (format.blockAlign - header) * 2 / channels
-                                     : 0;
-  if (samplesPerBlock != 0) {
-    format.averageBytesPerSecond =
-        uint32_t(uint64_t(sampleRate) * format.blockAlign / samplesPerBlock);
-  }
-  format.extra = {uint8_t(samplesPerBlock), uint8_t(samplesPerBlock >> 8),
-                  uint8_t(std::size(kStandardCoefficients)), 0};
+  // Per channel a 7-byte header holding the first two samples, then the coefficient table.
+  WaveFormat format = codecs::adpcmFormat(kMsAdpcmTag, sampleRate, channels, blockAlign, 7, 2);
+  format.extra.push_back(uint8_t(std::size(kStandardCoefficients)));
+  format.extra.push_back(0);
   for (const auto& pair : kStandardCoefficients) {
     for (int16_t coefficient : pair) {
       format.extra.push_back(uint8_t(coefficient));

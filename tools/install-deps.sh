@@ -7,10 +7,12 @@ build_packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libmad0-dev
+  qt6-base-dev qt6-svg-dev libgl-dev portaudio19-dev
 )
 test_packages=(
   clang-format clang libclang-rt-14-dev
   sox libsox-fmt-all libgsm-tools python3-mutagen lame mpg123
+  xvfb xauth xdotool imagemagick ffmpeg fonts-dejavu-core
 )
 
 wanted=("${build_packages[@]}")

@@ -44,7 +44,8 @@ bool HeldLock::tryLock(const std::string& path, Kind kind, int waitMilliseconds,
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline =
       Clock::now() + std::chrono::milliseconds(std::max(0, waitMilliseconds));
-  const int flags = (create ? O_RDWR | O_CREAT : O_RDONLY) | O_NOFOLLOW | O_CLOEXEC;
+  // Non-blocking, so that something other than a plain file there cannot stall the open.
+  const int flags = (create ? O_RDWR | O_CREAT : O_RDONLY) | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
   const int operation = (kind == Kind::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
   int replaced = 0;
   for (;;) {

@@ -11,9 +11,11 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <functional>
+#include <memory>
 
 #include "platform/xdg_dirs.h"
 #include "shell/handover_record.h"
+#include "shell/startup_guard.h"
 #include "shell/ui/instance_channel.h"
 #include "support/temp_environment.h"
 
@@ -32,23 +34,33 @@ bool runUntil(const std::function<bool()>& done) {
   return true;
 }
 
-// A second start of the editor in `folder`; answers its exit status (−1 when it did not end).
-int secondStart(const std::vector<std::string>& arguments, const std::string& folder) {
+// A second start of the editor in `folder`, running.
+std::unique_ptr<QProcess> startSecond(const std::vector<std::string>& arguments,
+                                      const std::string& folder) {
   QStringList words = {"--second-start"};
   for (const std::string& argument : arguments)
     words << QString::fromStdString(argument);
-  QProcess process;
-  process.setProgram(QCoreApplication::applicationFilePath());
-  process.setArguments(words);
-  process.setWorkingDirectory(QString::fromStdString(folder));
-  process.setProcessChannelMode(QProcess::ForwardedChannels);
-  process.start();
+  auto process = std::make_unique<QProcess>();
+  process->setProgram(QCoreApplication::applicationFilePath());
+  process->setArguments(words);
+  process->setWorkingDirectory(QString::fromStdString(folder));
+  process->setProcessChannelMode(QProcess::ForwardedChannels);
+  process->start();
+  return process;
+}
+
+// Its exit status once it has ended (−1 when it did not end).
+int exitStatusOf(QProcess& process) {
   if (!runUntil([&] { return process.state() == QProcess::NotRunning; })) {
     process.kill();
     process.waitForFinished();
     return -1;
   }
   return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+int secondStart(const std::vector<std::string>& arguments, const std::string& folder) {
+  return exitStatusOf(*startSecond(arguments, folder));
 }
 
 class InstanceChannelTest : public ::testing::Test {
@@ -139,11 +151,33 @@ TEST_F(InstanceChannelTest, ASocketLeftByADeadEditorDoesNotBlockTheNextStart) {
 
   EXPECT_EQ(secondStart({"/a.wav"}, env.root()), 3) << "nobody to hand over to: start normally";
   listen();
-  InstanceServer another;
-  EXPECT_FALSE(another.listen()) << "a live editor keeps its socket";
+  {
+    InstanceServer another;
+    EXPECT_FALSE(another.listen()) << "a live editor keeps its socket";
+  }
   EXPECT_EQ(secondStart({"/a.wav"}, env.root()), 0);
   ASSERT_TRUE(receivedCount(1));
   EXPECT_EQ(received[0].back(), "/a.wav");
+}
+
+TEST_F(InstanceChannelTest, ASecondStartWaitsWhileTheFirstIsStarting) {
+  // The first start holds the guard and does not listen yet.
+  StartupGuard first;
+  ASSERT_TRUE(first.take(0));
+  StartupGuard other;
+  EXPECT_FALSE(other.take(100)) << "the budget runs out; start-up would go on";
+
+  std::unique_ptr<QProcess> second = startSecond({"/b.wav"}, env.root());
+  runUntil([&] { return second->state() == QProcess::Running; });
+  QElapsedTimer pause;
+  pause.start();
+  runUntil([&] { return pause.elapsed() > 300 || second->state() == QProcess::NotRunning; });
+  EXPECT_EQ(second->state(), QProcess::Running) << "waiting for the guard";
+  listen();
+  first.release();
+  EXPECT_EQ(exitStatusOf(*second), 0) << "it found the first start once that was up";
+  ASSERT_TRUE(receivedCount(1));
+  EXPECT_EQ(received[0].back(), "/b.wav");
 }
 
 }  // namespace

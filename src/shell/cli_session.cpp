@@ -1,6 +1,5 @@
 #include "shell/cli_session.h"
 
-#include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -21,6 +20,7 @@
 #include "platform/file.h"
 #include "platform/scripted_interaction.h"
 #include "platform/xdg_dirs.h"
+#include "shell/block_folder.h"
 #include "shell/command_table.h"
 #include "shell/default_view.h"
 #include "shell/editor.h"
@@ -227,39 +227,6 @@ std::string absolutePath(const std::string& path) {
   char buffer[PATH_MAX];
   if (!::getcwd(buffer, sizeof buffer)) return path;
   return platform::joinPath(buffer, path);
-}
-
-// Removes a working folder's block files and the folder.
-void removeWorkingFolder(const std::string& folder) {
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") platform::removeFile(platform::joinPath(folder, name));
-    }
-    ::closedir(dir);
-  }
-  ::rmdir(folder.c_str());
-}
-
-// Each run of the command line keeps its blocks in a folder of its own inside the editor's
-// working folder, "cli-<pid>", so that it never writes over the block files of an editor or of
-// another run. Folders left by runs that no longer exist are removed.
-std::string privateWorkingFolder() {
-  const std::string base = platform::XdgDirs::cacheFolder();
-  if (DIR* dir = ::opendir(base.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name.rfind("cli-", 0) != 0) continue;
-      const long pid = std::strtol(name.c_str() + 4, nullptr, 10);
-      if (pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH) {
-        removeWorkingFolder(platform::joinPath(base, name));
-      }
-    }
-    ::closedir(dir);
-  }
-  const std::string folder = platform::joinPath(base, "cli-" + std::to_string(::getpid()));
-  platform::makeFolders(folder);
-  return folder;
 }
 
 class Session {
@@ -470,8 +437,16 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     return 0;
   }
 
-  const std::string folder = privateWorkingFolder();
-  BlockStore::instance().setFolder(folder);
+  // Each run keeps its blocks in a folder of its own inside the editor's working folder,
+  // "cli-<pid>", so that it never writes over the block files of an editor or of another run.
+  const std::string base = platform::XdgDirs::cacheFolder();
+  removeAbandonedBlockFolders(base);
+  BlockFolderClaim folder;
+  if (!folder.claimPrivate(base, "cli")) {
+    err << "quillon-cli: cannot make a working folder in " << base << "\n";
+    return 2;
+  }
+  BlockStore::instance().setFolder(folder.folder());
   interrupted = 0;
   struct sigaction action = {}, previous = {};
   action.sa_handler = onInterrupt;
@@ -493,7 +468,7 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
   }
   ::sigaction(SIGINT, &previous, nullptr);
   BlockStore::instance().purgeAll();
-  removeWorkingFolder(folder);
+  folder.release();
   return status;
 }
 

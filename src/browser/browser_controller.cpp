@@ -425,7 +425,7 @@ bool BrowserController::accept() {
 void BrowserController::cancel() {
   if (outcome_ != Outcome::Open) return;
   outcome_ = Outcome::Cancelled;
-  if (view_) view_->finished();
+  if (view_) view_->closeBrowser();
 }
 
 bool BrowserController::exists(const BrowserEntry& entry) {
@@ -476,7 +476,7 @@ bool BrowserController::finishAccept(bool useNameBox) {
   }
   result_ = std::move(chosen);
   outcome_ = Outcome::Accepted;
-  if (view_) view_->finished();
+  if (view_) view_->closeBrowser();
   return true;
 }
 

@@ -46,7 +46,7 @@ class BrowserView {
   virtual void nameChanged() = 0;
   virtual void editRow(size_t row) = 0;  // start in-place editing of the row's name
   virtual void setBusy(bool busy) = 0;
-  virtual void finished() = 0;  // accepted or cancelled: close
+  virtual void closeBrowser() = 0;  // accepted or cancelled
 };
 
 // The file browser without its window: the folder shown and its rows, the selection, the name

@@ -39,7 +39,7 @@ struct RecordingView : BrowserView {
   void nameChanged() override {}
   void editRow(size_t row) override { edited.push_back(row); }
   void setBusy(bool on) override { busy.push_back(on); }
-  void finished() override { ++finishedCalls; }
+  void closeBrowser() override { ++finishedCalls; }
 };
 
 class BrowserTest : public ::testing::Test {

@@ -32,7 +32,7 @@ struct CountingView : BrowserView {
   void nameChanged() override {}
   void editRow(size_t) override {}
   void setBusy(bool) override {}
-  void finished() override {}
+  void closeBrowser() override {}
 };
 
 TEST(PosixFileSystem, BrowsesARealFolder) {

@@ -156,6 +156,8 @@ void BM_DialogShowsTheFolder(benchmark::State& state) {
     {
       browser::BrowserDialog window(files, answers, wavSetup());
       window.show();
+      while (window.controller().folder().empty())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
       QApplication::processEvents();
       benchmark::DoNotOptimize(window.grab());
       dialog += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

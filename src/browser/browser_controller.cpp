@@ -119,9 +119,17 @@ BrowserController::BrowserController(FileSystem& files, Interaction& interaction
 }
 
 void BrowserController::start() {
-  std::string first = setup_.folder.empty() ? std::string() : normalFolder(setup_.folder, "/");
-  if (first.empty() || !files_.directoryExists(first)) first = files_.currentFolder();
-  goTo(first);
+  for (const std::string& folder : {setup_.folder, files_.currentFolder()}) {
+    if (!folder.empty() && files_.directoryExists(normalFolder(folder, "/"))) {
+      goTo(normalFolder(folder, "/"));
+      return;
+    }
+  }
+  // Nowhere to start: the root, listed as far as it can be.
+  folder_ = "/";
+  history_.visit(folder_);
+  if (view_) view_->folderChanged();
+  relist({});
 }
 
 std::vector<std::string> BrowserController::folderChoices() const {

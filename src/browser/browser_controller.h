@@ -59,7 +59,7 @@ class BrowserController {
 
   BrowserController(FileSystem& files, Interaction& interaction, BrowserSetup setup);
   void setView(BrowserView* view) { view_ = view; }
-  // Shows the first folder.
+  // Shows the first folder: the setup's when it exists, else the current folder, else the root.
   void start();
 
   // What is shown.

@@ -56,6 +56,10 @@ class BrowserDialogTest : public QObject {
     dialog->show();
     QApplication::setActiveWindow(dialog.get());
     if (!QTest::qWaitForWindowExposed(dialog.get())) qWarning("the browser was not exposed");
+    // The folder is read once the window is up.
+    if (!QTest::qWaitFor([&] { return !dialog->controller().folder().empty(); })) {
+      qWarning("the browser did not read its folder");
+    }
     return *dialog;
   }
 
@@ -324,7 +328,7 @@ class BrowserDialogTest : public QObject {
     QTimer::singleShot(0, [] {
       auto* modal = qobject_cast<BrowserDialog*>(QApplication::activeModalWidget());
       QVERIFY(modal);
-      QCOMPARE(modal->list()->model()->rowCount(), 2);  // ".." and take1.wav
+      QTRY_COMPARE(modal->list()->model()->rowCount(), 2);  // ".." and take1.wav
       QTest::keyClicks(modal->nameBox(), "Region001");
       QTest::keyClick(modal->nameBox(), Qt::Key_Return);
     });

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -55,7 +56,6 @@ BrowserDialog::BrowserDialog(FileSystem& files, Interaction& interaction, Browse
   connectInput();
   resize(640, 480);
   controller_.setView(this);
-  controller_.start();
 }
 
 BrowserDialog::~BrowserDialog() {
@@ -254,6 +254,8 @@ void BrowserDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (shown_) return;
   shown_ = true;
+  // The folder is read once the window is up, so that a slow folder shows its first rows in it.
+  QTimer::singleShot(0, this, [this] { controller_.start(); });
   // The name box takes the focus with its whole text selected, ready to be typed over.
   if (nameBox_) {
     nameBox_->setFocus(Qt::OtherFocusReason);

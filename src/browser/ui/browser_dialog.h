@@ -18,7 +18,8 @@ class BrowserListModel;
 // The file browser's window: a toolbar (Back, Forward, Up, Refresh; New Folder, Rename, Delete
 // at the right), the folder box, the name box (save), the type box and the list of the folder
 // with name and size columns. Every input goes to the BrowserController; the window shows what
-// the controller holds. Modal through exec(); closes when the controller has an outcome.
+// the controller holds. The first folder is read as soon as the window is shown. Modal through
+// exec(); closes when the controller has an outcome.
 class BrowserDialog : public QDialog, private BrowserView {
   Q_OBJECT
 

@@ -67,6 +67,8 @@ bool renderBrowserScreenshot(const std::string& pngPath, const FileChooserReques
   BrowserDialog dialog(files, answers, setupFor(shown));
   dialog.resize(width, height);
   dialog.show();
+  while (dialog.controller().folder().empty())
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   QApplication::processEvents();
   const QPixmap picture = dialog.grab();
   dialog.hide();

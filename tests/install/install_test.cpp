@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <numbers>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -57,7 +58,7 @@ void writeToneWav(const fs::path& path) {
   constexpr uint32_t kRate = 44100, kFrames = kRate;
   std::vector<int16_t> samples(kFrames);
   for (uint32_t i = 0; i < kFrames; ++i) {
-    samples[i] = int16_t(std::lround(12000 * std::sin(2 * M_PI * 440 * i / kRate)));
+    samples[i] = int16_t(std::lround(12000 * std::sin(2 * std::numbers::pi * 440 * i / kRate)));
   }
   auto word = [](std::ofstream& out, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i)

@@ -113,6 +113,7 @@ int64_t ClockedOutputDevice::reset() {
     offset_ = 0;
     loop_ = nullptr;
     loopOffset_ = 0;
+    ++resets_;
     played = played_;
     changed_.notify_all();
   }
@@ -122,8 +123,12 @@ int64_t ClockedOutputDevice::reset() {
 }
 
 void ClockedOutputDevice::pause() {
-  std::lock_guard lock(mutex_);
-  paused_ = true;
+  {
+    std::lock_guard lock(mutex_);
+    paused_ = true;
+    changed_.notify_all();
+  }
+  clock_.kick();
 }
 
 void ClockedOutputDevice::restart() {
@@ -169,11 +174,11 @@ void ClockedOutputDevice::run() {
       continue;
     }
     ++tick;
-    play(period_);
+    play(lock, period_);
   }
 }
 
-void ClockedOutputDevice::play(int32_t frames) {
+void ClockedOutputDevice::play(std::unique_lock<std::mutex>& lock, int32_t frames) {
   const int ch = format_.channels;
   while (frames > 0) {
     if (!queue_.empty()) {
@@ -194,8 +199,15 @@ void ClockedOutputDevice::play(int32_t frames) {
       emit(loop_->samples + size_t(loopOffset_) * ch, n);
       loopOffset_ = (loopOffset_ + n) % loop_->frames;
       frames -= n;
+    } else if (clock_.isVirtual()) {
+      // Time stands still until the engine has given the rest of this period.
+      const uint64_t resets = resets_;
+      changed_.wait(lock, [&] {
+        return !queue_.empty() || loop_ || closing_ || paused_ || resets_ != resets;
+      });
+      if (closing_ || paused_ || resets_ != resets) return;
     } else {
-      return;
+      return;  // the rest of the period is silence, which the file does not hold
     }
   }
 }

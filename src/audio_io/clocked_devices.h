@@ -48,7 +48,7 @@ class ClockedOutputDevice final : public OutputDevice {
 
  private:
   void run();
-  void play(int32_t frames);
+  void play(std::unique_lock<std::mutex>& lock, int32_t frames);
   void emit(const int16_t* samples, int32_t frames);
 
   AudioClock& clock_;
@@ -69,6 +69,7 @@ class ClockedOutputDevice final : public OutputDevice {
   int32_t offset_ = 0;  // frames of the first queued buffer played already
   DeviceBuffer* loop_ = nullptr;
   int32_t loopOffset_ = 0;
+  uint64_t resets_ = 0;
   int64_t played_ = 0;
   int64_t emitted_ = 0;
 };

@@ -1,6 +1,9 @@
 #include "audio_io/system_audio_devices.h"
 
 #include <cstdlib>
+#include <map>
+#include <mutex>
+#include <utility>
 
 #include "audio_io/clocked_devices.h"
 #include "audio_io/portaudio_devices.h"
@@ -50,10 +53,17 @@ std::unique_ptr<InputDevice> ChosenAudioDevices::makeInput(int number) {
   return input_->makeInput(number);
 }
 
+// One set per pair of texts, kept for the life of the process: a program reads the variables
+// once, a test may change them between runs.
 AudioDevices& systemAudioDevices() {
-  static ChosenAudioDevices devices(environment("QUILLON_AUDIO_OUT"),
-                                    environment("QUILLON_AUDIO_IN"));
-  return devices;
+  static std::mutex mutex;
+  static std::map<std::pair<std::string, std::string>, std::unique_ptr<ChosenAudioDevices>> made;
+  std::lock_guard lock(mutex);
+  const auto key =
+      std::make_pair(environment("QUILLON_AUDIO_OUT"), environment("QUILLON_AUDIO_IN"));
+  auto& devices = made[key];
+  if (!devices) devices = std::make_unique<ChosenAudioDevices>(key.first, key.second);
+  return *devices;
 }
 
 }  // namespace quillon

@@ -83,7 +83,7 @@ class InputDevice {
   // Stops capturing; every queued buffer comes back done, the one being filled with what it
   // holds.
   virtual void reset() = 0;
-  // A file input that has delivered its whole file (a real device never is).
+  // A file input whose whole file the engine has taken (a real device never is).
   virtual bool exhausted() { return false; }
   virtual std::string lastError() const { return {}; }
 

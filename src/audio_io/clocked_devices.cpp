@@ -256,7 +256,8 @@ DeviceOpen ClockedInputDevice::open(const DeviceFormat& format, bool) {
   {
     std::lock_guard lock(mutex_);
     open_ = true;
-    closing_ = running_ = exhausted_ = false;
+    closing_ = running_ = exhausted_ = fileEnded_ = false;
+    finalBuffer_ = nullptr;
     fill_ = pendingLost_ = 0;
     toLose_ = lost_ = produced_ = 0;
   }
@@ -282,6 +283,7 @@ void ClockedInputDevice::close() {
 void ClockedInputDevice::queue(DeviceBuffer& buffer) {
   {
     std::lock_guard lock(mutex_);
+    if (&buffer == finalBuffer_) exhausted_ = true;
     buffer.recorded = 0;
     buffer.lostBefore = 0;
     queue_.push_back(&buffer);
@@ -356,13 +358,15 @@ void ClockedInputDevice::run() {
       continue;
     }
     ++tick;
+    bool last = false;
     if (file_) {
       file_->read(words_.data(), period_);
       for (size_t i = 0; i < period16_.size(); ++i)
         period16_[i] = int16_t(std::clamp((words_[i] + 8) >> 4, -32768, 32767));
-      if (file_->position() >= file_->length()) exhausted_ = true;
+      last = !fileEnded_ && file_->position() >= file_->length();
+      fileEnded_ = fileEnded_ || last;
     }
-    deliver(lock, period16_.data(), period_);
+    deliver(lock, period16_.data(), period_, last);
   }
 }
 
@@ -370,7 +374,8 @@ void ClockedInputDevice::run() {
 // real device; on a virtual clock, though, time stands still until the engine gives a buffer
 // back, so that only a loss asked for happens there.
 void ClockedInputDevice::deliver(std::unique_lock<std::mutex>& lock, const int16_t* samples,
-                                 int32_t frames) {
+                                 int32_t frames, bool last) {
+  DeviceBuffer* receiver = nullptr;  // the buffer that got the period's last frames
   const int ch = format_.channels;
   produced_ += frames;
   for (int32_t i = 0; i < frames;) {
@@ -390,7 +395,7 @@ void ClockedInputDevice::deliver(std::unique_lock<std::mutex>& lock, const int16
       }
       pendingLost_ += frames - i;
       lost_ += frames - i;
-      return;
+      break;
     }
     DeviceBuffer* buffer = queue_.front();
     if (fill_ == 0) {
@@ -402,6 +407,7 @@ void ClockedInputDevice::deliver(std::unique_lock<std::mutex>& lock, const int16
                 size_t(n) * ch * sizeof(int16_t));
     fill_ += n;
     i += n;
+    receiver = buffer;
     if (fill_ >= buffer->frames) {
       buffer->recorded = fill_;
       fill_ = 0;
@@ -409,6 +415,11 @@ void ClockedInputDevice::deliver(std::unique_lock<std::mutex>& lock, const int16
       buffer->done.store(true, std::memory_order_release);
       signal_.notify();
     }
+  }
+  // The file is used up once the engine has taken the buffer with its last frames.
+  if (last) {
+    finalBuffer_ = receiver;
+    exhausted_ = !receiver;
   }
 }
 

@@ -95,7 +95,8 @@ class ClockedInputDevice final : public InputDevice {
 
  private:
   void run();
-  void deliver(std::unique_lock<std::mutex>& lock, const int16_t* samples, int32_t frames);
+  void deliver(std::unique_lock<std::mutex>& lock, const int16_t* samples, int32_t frames,
+               bool last);
 
   AudioClock& clock_;
   ClockedDeviceOptions options_;
@@ -113,6 +114,8 @@ class ClockedInputDevice final : public InputDevice {
   bool closing_ = false;
   bool running_ = false;
   bool exhausted_ = false;
+  bool fileEnded_ = false;
+  DeviceBuffer* finalBuffer_ = nullptr;  // holds the file's last frames
   std::deque<DeviceBuffer*> queue_;
   int32_t fill_ = 0;  // frames put into the first queued buffer
   int32_t pendingLost_ = 0;

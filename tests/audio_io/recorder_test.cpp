@@ -142,5 +142,22 @@ TEST_F(RecorderTest, OverrunBecomesSilenceOfTheLostLength) {
   EXPECT_EQ(recorder.framesLost(), 800);
 }
 
+// Restart empties the recording and waits for sound again; the DC removal goes on as it was.
+TEST_F(RecorderTest, RestartEmptiesTheRecordingAndBeginsAgain) {
+  const std::vector<Sample> input = toneWords(8000, 1, 8000, 150000, 300);
+  writeWav16(env.path("in.wav"), input, 8000, 1);
+  clock.hold();
+  const std::vector<Sample> recorded =
+      record(8000, 1, Recorder::kOff, Recorder::kEndlessSilence, [&] {
+        clock.advance(300000);  // three buffers
+        runUntil(notices, [&] { return recorder.lastLoudMilliseconds() == 300; });
+        recorder.restart();
+        clock.release();
+      });
+  const std::vector<Sample> clean = removeDc(input, 1, 8000);
+  ASSERT_GE(recorded.size(), 5600u);
+  EXPECT_EQ(slice(recorded, 0, 5600), slice(clean, 2400, 8000));
+}
+
 }  // namespace
 }  // namespace quillon::testing

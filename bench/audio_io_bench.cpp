@@ -275,6 +275,7 @@ void positionError() {
 }  // namespace quillon::bench
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is known
   int minutes = 10;
   for (int i = 1; i + 1 < argc; ++i)
     if (std::strcmp(argv[i], "--record-minutes") == 0) minutes = std::atoi(argv[i + 1]);

@@ -226,12 +226,16 @@ class PortAudioOutput final : public OutputDevice {
       signal_.notify();
       return;
     }
-    startIfNeeded();
+    if (!startIfNeeded()) {
+      // A stream that will not run hands the buffers straight back: nobody waits for them.
+      ring_.drain([](DeviceBuffer& b) { b.done.store(true, std::memory_order_release); });
+      signal_.notify();
+    }
   }
 
   void loop(DeviceBuffer& buffer) override {
     loop_.store(buffer.frames > 0 ? &buffer : nullptr, std::memory_order_release);
-    startIfNeeded();
+    if (stream_) startIfNeeded();
   }
 
   int64_t reset() override {
@@ -274,14 +278,15 @@ class PortAudioOutput final : public OutputDevice {
   std::string lastError() const override { return error_; }
 
  private:
-  void startIfNeeded() {
-    if (started_ || !stream_) return;
+  bool startIfNeeded() {
+    if (started_) return true;
     const PaError error = Pa_StartStream(stream_);
-    if (error == paNoError) {
-      started_ = true;
-    } else {
+    if (error != paNoError) {
       error_ = errorText(error);
+      return false;
     }
+    started_ = true;
+    return true;
   }
 
   static int callback(const void*, void* output, unsigned long frameCount,

@@ -147,22 +147,21 @@ class PlayedRecord {
     int32_t real = 0;   // frames of buffers it played (silence after them does not count)
     double dacTime = 0;
   };
+  // Sequentially consistent throughout: a reader that sees the same even count before and
+  // after its reads saw one write whole.
   void store(const Values& values) {
-    const uint32_t s = sequence_.load(std::memory_order_relaxed);
-    sequence_.store(s + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    first_.store(values.first, std::memory_order_relaxed);
-    real_.store(values.real, std::memory_order_relaxed);
-    dacTime_.store(values.dacTime, std::memory_order_relaxed);
-    sequence_.store(s + 2, std::memory_order_release);
+    const uint32_t s = sequence_.load();
+    sequence_.store(s + 1);
+    first_.store(values.first);
+    real_.store(values.real);
+    dacTime_.store(values.dacTime);
+    sequence_.store(s + 2);
   }
   Values load() const {
     for (;;) {
-      const uint32_t s = sequence_.load(std::memory_order_acquire);
-      Values values{first_.load(std::memory_order_relaxed), real_.load(std::memory_order_relaxed),
-                    dacTime_.load(std::memory_order_relaxed)};
-      std::atomic_thread_fence(std::memory_order_acquire);
-      if (!(s & 1) && sequence_.load(std::memory_order_relaxed) == s) return values;
+      const uint32_t s = sequence_.load();
+      const Values values{first_.load(), real_.load(), dacTime_.load()};
+      if (!(s & 1) && sequence_.load() == s) return values;
     }
   }
 

@@ -13,6 +13,7 @@ test_packages=(
   clang-format clang libclang-rt-14-dev
   sox libsox-fmt-all libgsm-tools python3-mutagen lame mpg123
   xvfb xauth xdotool imagemagick ffmpeg fonts-dejavu-core
+  desktop-file-utils shared-mime-info groff-base
 )
 
 wanted=("${build_packages[@]}")

@@ -266,7 +266,7 @@ bool insertFile(DocumentView& view, InsertPlace place, ClipServices& services) {
   request.title = messages::kOpenAudioFile;
   request.folder = settings::kInsertFileDir.read();
   request.types = services.openableTypes();
-  request.preferredExtension = "." + settings::kInsertFileFormat.read();
+  request.preferredExtension = std::string(".").append(settings::kInsertFileFormat.read());
   const std::optional<std::string> path = owner.chooseFile(request);
   if (!path) return false;
   settings::kInsertFileDir.write(platform::parentFolder(*path));

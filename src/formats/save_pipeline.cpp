@@ -160,7 +160,7 @@ FileChooserRequest saveChooser(const char* title, std::string proposedName) {
   for (const SaveFileType& type : kSaveFileTypes) {
     if (type.canSave) request.types.push_back({type.text, type.extension});
   }
-  request.preferredExtension = "." + settings::kSaveAsFormat.read();
+  request.preferredExtension = std::string(".").append(settings::kSaveAsFormat.read());
   return request;
 }
 

@@ -179,9 +179,8 @@ bool replaceFileAtomically(const std::string& path, const std::string& contents,
     return false;
   }
   // Make the rename itself durable.
-  std::string folder = parentFolder(path);
-  if (folder.empty()) folder = ".";
-  int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const std::string folder = parentFolder(path);
+  int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     ::fsync(dirFd);
     ::close(dirFd);

@@ -9,8 +9,8 @@
 #include "document/low_disk_guard.h"
 #include "document/wave_document.h"
 #include "platform/job.h"
+#include "platform/paths.h"
 #include "platform/settings.h"
-#include "platform/xdg_dirs.h"
 
 namespace quillon {
 namespace {

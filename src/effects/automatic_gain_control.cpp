@@ -18,6 +18,7 @@
 #include "effects/level_tracker.h"
 #include "effects/peak_limiter.h"
 #include "platform/file.h"
+#include "platform/saturate.h"
 
 namespace quillon {
 namespace {
@@ -215,7 +216,7 @@ int AutomaticGainControlJob::run() {
         Sample& x = buffer[size_t(i) * ch + c];
         const int64_t f = x - (d >> 8);
         const int64_t l = f - (e >> 8);
-        x = Sample(std::clamp<int64_t>(f + l, INT32_MIN, INT32_MAX));
+        x = saturate32(f + l);
         d += f * k1;
         e += l * k2;
       }

@@ -16,8 +16,8 @@
 #include "formats/byte_io.h"
 #include "formats/tags.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/text_encoding.h"
-#include "platform/xdg_dirs.h"
 
 namespace quillon {
 namespace {

@@ -1,9 +1,5 @@
 #include "formats/open_pipeline.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -23,6 +19,7 @@
 #include "formats/tags.h"
 #include "formats/wav.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/text_format.h"
 #include "platform/xdg_dirs.h"
 
@@ -112,13 +109,8 @@ std::vector<FileChooserRequest::FileType> openableFileTypes() {
           {"Dictation (*.dct, *.dart)", ".dct;.dart"}};
 }
 
-std::string fileNameOf(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string openFailureMessage(const std::string& path, uint8_t status) {
-  const std::string extension = extensionOf(path);
+  const std::string extension = platform::extensionOf(path);
   if (extension == ".mp3") return formatMessage(messages::kBadMp3, {path});
   switch (status) {
     case kSourceCorrupt:
@@ -142,7 +134,7 @@ std::string openFailureMessage(const std::string& path, uint8_t status) {
 
 OpenResult OpenSourceByExtension(Job& progress, const std::string& path, bool quiet,
                                  const std::string& tempFolder) {
-  const std::string extension = extensionOf(path);
+  const std::string extension = platform::extensionOf(path);
   OpenResult out;
   if (extension == ".dct" || extension == ".dart") {
     out = openDictation(progress, path, extension, tempFolder);
@@ -170,7 +162,7 @@ OpenResult OpenSourceByExtension(Job& progress, const std::string& path, bool qu
 }
 
 int AskRawLayout(const std::string& path, Interaction& owner, bool& askFlag) {
-  const std::string extension = extensionOf(path);
+  const std::string extension = platform::extensionOf(path);
   if (!askFlag || !isHeaderless(extension)) return kJobDone;
   askFlag = false;
   const bool vox = extension == ".vox";
@@ -196,31 +188,26 @@ TempWavName::TempWavName(const std::string& folder) {
   platform::makeFolders(folder);
   for (int n = 1;; ++n) {
     const std::string candidate = platform::joinPath(folder, "Temp" + std::to_string(n) + ".wav");
-    const std::string lock = candidate + ".lck";
-    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
+    const std::string lockPath = candidate + ".lck";
+    platform::LockFile lock;
+    if (!lock.open(lockPath)) {
       if (n > 10000) return;  // the folder is unusable
       continue;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {  // another instance holds it
-      ::close(fd);
-      continue;
-    }
-    if (platform::fileExists(candidate) && !platform::removeFile(candidate)) {
-      ::close(fd);
-      continue;
-    }
+    // Taken by another instance, or an old file that is still in use: the next number.
+    if (!lock.lock(platform::LockFile::Mode::Exclusive, platform::LockFile::kNoWait)) continue;
+    if (platform::fileExists(candidate) && !platform::removeFile(candidate)) continue;
     path_ = candidate;
-    lockPath_ = lock;
-    lock_ = fd;
+    lockPath_ = lockPath;
+    lock_ = std::move(lock);
     return;
   }
 }
 
 TempWavName::~TempWavName() {
-  if (lock_ < 0) return;
+  if (!lock_.locked()) return;
   platform::removeFile(lockPath_);
-  ::close(lock_);
+  lock_.close();
 }
 
 Ref<SampleSource> OpenTempWavSource(const std::string& path) {
@@ -228,13 +215,14 @@ Ref<SampleSource> OpenTempWavSource(const std::string& path) {
 }
 
 int LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& request) {
-  const std::string text = formatMessage(messages::kLoadingFile, {fileNameOf(request.path)});
+  const std::string text =
+      formatMessage(messages::kLoadingFile, {platform::fileNameOf(request.path)});
   progress.setLine(text, 0);
   progress.setLine("Please wait...", 1);
   if (AskRawLayout(request.path, owner, request.askRawLayout) == kJobCancelled) {
     return kJobCancelled;
   }
-  const bool mp3 = extensionOf(request.path) == ".mp3";
+  const bool mp3 = platform::extensionOf(request.path) == ".mp3";
   OpenResult opened =
       mp3 ? openMp3(request.path) : OpenSourceByExtension(progress, request.path, true);
   if (opened.result != kJobDone) {

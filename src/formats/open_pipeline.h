@@ -8,14 +8,10 @@
 #include "document/wave_document.h"
 #include "platform/interaction.h"
 #include "platform/job.h"
+#include "platform/lock_file.h"
 #include "platform/ref_counted.h"
-#include "platform/xdg_dirs.h"
 
 namespace quillon {
-
-using platform::extensionOf;
-// The file name of a path (after the last "/" or "\").
-std::string fileNameOf(const std::string& path);
 
 // The types the file chooser offers when opening: all audio files first, then each format.
 std::vector<FileChooserRequest::FileType> openableFileTypes();
@@ -53,7 +49,7 @@ class TempWavName {
  private:
   std::string path_;
   std::string lockPath_;
-  int lock_ = -1;
+  platform::LockFile lock_;
 };
 
 // The WAV reader over a temporary file, which is deleted when the source is released.

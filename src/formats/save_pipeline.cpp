@@ -22,6 +22,7 @@
 #include "formats/wav.h"
 #include "platform/codec_manager.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/settings.h"
 #include "platform/text_format.h"
 #include "platform/xdg_dirs.h"
@@ -142,7 +143,7 @@ class SaveJob : public Job {
 // A hidden name beside the target with the same extension, so that the tag writers know it.
 std::string temporaryNameFor(const std::string& path) {
   const std::string folder = platform::parentFolder(path);
-  return platform::joinPath(folder.empty() ? "." : folder, ".~" + fileNameOf(path));
+  return platform::joinPath(folder.empty() ? "." : folder, ".~" + platform::fileNameOf(path));
 }
 
 bool syncFile(const std::string& path) {
@@ -170,7 +171,7 @@ std::optional<std::string> chooseSavePath(Interaction& owner, const FileChooserR
   std::optional<std::string> chosen = owner.chooseFile(request);
   if (chosen && platform::fileExists(*chosen) &&
       owner.messageBox(messages::kFileExistsCaption,
-                       formatMessage(messages::kFileExists, {fileNameOf(*chosen)}),
+                       formatMessage(messages::kFileExists, {platform::fileNameOf(*chosen)}),
                        MessageIcon::Exclamation, MessageButtons::OverwriteCancel) != Answer::Ok) {
     return std::nullopt;
   }
@@ -190,7 +191,7 @@ bool CanSaveExtension(const std::string& extension) {
 }
 
 Ref<SampleSink> CreateSinkForExtension(const std::string& path, int32_t sampleRate, int channels) {
-  const std::string extension = extensionOf(path);
+  const std::string extension = platform::extensionOf(path);
   if (extension == ".wav") return CreateWavSink(path, readDefaultWavFormat(sampleRate, channels));
   if (extension == ".au") {
     return CreateAuSink(path, storedNumber(kAuEncoder, "CodecIndex", 0),
@@ -275,7 +276,7 @@ bool EditFormatSettings(const std::string& extension, Interaction& owner, int32_
 }
 
 int SaveTask(Job& progress, Interaction& owner, const SaveRequest& request) {
-  const std::string extension = extensionOf(request.path);
+  const std::string extension = platform::extensionOf(request.path);
   const int32_t rate = request.clip.sampleRate;
   const int channels = request.clip.channels;
   if (request.askSettings && CanSaveExtension(extension) && !request.wavFormat &&
@@ -327,7 +328,7 @@ bool SaveDocument(DocumentView& view, bool saveAs) {
     return false;
   }
   if (platform::parentFolder(document->path).empty()) return SaveDocumentAs(view);
-  const std::string extension = extensionOf(document->path);
+  const std::string extension = platform::extensionOf(document->path);
   if (!offeredForSaving(extension)) {
     if (view.interaction().messageBox(kProductTitle, messages::kSaveFormatUnsupported,
                                       MessageIcon::Question,
@@ -355,11 +356,12 @@ bool SaveDocumentAs(DocumentView& view) {
   WaveDocument* document = view.document();
   if (!document) return false;
   for (;;) {
-    std::optional<std::string> chosen = chooseSavePath(
-        view.interaction(), saveChooser(messages::kSaveAsTitle, fileNameOf(document->path)));
+    std::optional<std::string> chosen =
+        chooseSavePath(view.interaction(),
+                       saveChooser(messages::kSaveAsTitle, platform::fileNameOf(document->path)));
     if (!chosen) return false;
     rememberChoice(*chosen);
-    const std::string extension = extensionOf(*chosen);
+    const std::string extension = platform::extensionOf(*chosen);
     if (extension == ".ra" || extension == ".ram" || extension == ".rm") {
       if (view.interaction().messageBox(kProductTitle, messages::kRealAudioUnsupported,
                                         MessageIcon::Question,

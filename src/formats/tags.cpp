@@ -3,22 +3,11 @@
 #include "formats/broadcast_tags.h"
 #include "formats/id3_tags.h"
 #include "formats/riff_info_tags.h"
+#include "platform/paths.h"
 #include "platform/text_encoding.h"
 
 namespace quillon {
 namespace {
-
-// The lower-case extension of the file name, with its dot.
-std::string extensionOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  std::string extension = path.substr(dot);
-  for (char& c : extension) {
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  }
-  return extension;
-}
 
 // The byte length of the UTF-8 character that starts with `lead`.
 size_t utf8Length(unsigned char lead) {
@@ -42,7 +31,7 @@ bool isValidUtf8(std::string_view bytes) {
 }  // namespace
 
 bool ReadTags(TagList& tags, const std::string& path, int wavKinds) {
-  const std::string extension = extensionOf(path);
+  const std::string extension = platform::extensionOf(path);
   if (extension == ".mp3") return readId3Tags(tags, path);
   if (extension != ".wav") return false;
   switch (wavKinds) {
@@ -64,7 +53,7 @@ bool ReadTags(TagList& tags, const std::string& path, int wavKinds) {
 }
 
 bool WriteTags(const TagList& tags, const std::string& path, int wavKinds) {
-  const std::string extension = extensionOf(path);
+  const std::string extension = platform::extensionOf(path);
   if (extension == ".mp3") return writeId3Tags(tags, path);
   if (extension != ".wav") return false;
   switch (wavKinds) {

@@ -1,5 +1,6 @@
 #include "formats/wav.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/xdg_dirs.h"
 
 namespace quillon {

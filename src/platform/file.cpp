@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "platform/xdg_dirs.h"
+#include "platform/paths.h"
 
 namespace quillon::platform {
 

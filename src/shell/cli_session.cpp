@@ -19,6 +19,7 @@
 #include "document/edit_commands.h"
 #include "formats/open_pipeline.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/scripted_interaction.h"
 #include "platform/xdg_dirs.h"
 #include "shell/command_table.h"
@@ -149,7 +150,7 @@ const StepForm* formOf(const std::string& name) {
 
 // The format dialog that Save As shows for a target.
 const char* saveDialogFor(const std::string& path) {
-  const std::string extension = extensionOf(path);
+  const std::string extension = platform::extensionOf(path);
   if (extension == ".wav") return "LWaveEncodeDlg";
   if (extension == ".au") return "LAuSettingsDlg";
   if (extension == ".aif" || extension == ".aiff") return "LAIFFEncodeDlg";

@@ -3,9 +3,9 @@
 #include "document/document_messages.h"
 #include "formats/open_pipeline.h"
 #include "formats/save_pipeline.h"
+#include "platform/paths.h"
 #include "platform/settings.h"
 #include "platform/text_format.h"
-#include "platform/xdg_dirs.h"
 #include "shell/clip_services.h"
 #include "shell/command_table.h"
 #include "shell/default_view.h"
@@ -48,7 +48,7 @@ DocumentView& Editor::view() {
 std::string Editor::caption() {
   if (!hasDocument()) return kProductTitle;
   return formatMessage(messages::kCaption,
-                       {fileNameOf(document().path), document().modified ? "*" : ""});
+                       {platform::fileNameOf(document().path), document().modified ? "*" : ""});
 }
 
 void Editor::refreshCommandStates() {
@@ -153,7 +153,7 @@ bool Editor::closeFileCommand() {
   WaveDocument& doc = document();
   if ((current.touched() || current.isPlaying()) && !doc.modified && hasFolder(doc.path)) {
     const Answer answer = interaction().messageBox(
-        kProductTitle, formatMessage(messages::kConfirmClose, {fileNameOf(doc.path)}),
+        kProductTitle, formatMessage(messages::kConfirmClose, {platform::fileNameOf(doc.path)}),
         MessageIcon::Question, MessageButtons::YesNo);
     if (answer != Answer::Yes) return false;
   }
@@ -163,7 +163,7 @@ bool Editor::closeFileCommand() {
 bool Editor::promptSaveChanges(DocumentView& view, WaveDocument& document) {
   if (!document.modified && hasFolder(document.path)) return true;
   const Answer answer = interaction().messageBox(
-      kProductTitle, formatMessage(messages::kSaveChanges, {fileNameOf(document.path)}),
+      kProductTitle, formatMessage(messages::kSaveChanges, {platform::fileNameOf(document.path)}),
       MessageIcon::Question, MessageButtons::SaveDontSaveCancel);
   if (answer == Answer::Cancel) return false;
   if (answer == Answer::No) return true;

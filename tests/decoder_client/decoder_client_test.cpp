@@ -19,6 +19,7 @@
 #include "fake_decoder_service.h"
 #include "formats/open_pipeline.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/service_channel.h"
 #include "platform/xdg_dirs.h"
 #include "support/fake_document_view.h"

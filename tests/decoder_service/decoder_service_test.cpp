@@ -7,7 +7,7 @@
 #include <map>
 
 #include "decoder_service/decoder_stream.h"
-#include "platform/xdg_dirs.h"
+#include "platform/paths.h"
 #include "support/peer_tools.h"
 #include "support/temp_environment.h"
 

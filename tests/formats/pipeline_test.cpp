@@ -14,6 +14,7 @@
 #include "formats/raw_file.h"
 #include "formats/save_pipeline.h"
 #include "formats/wav.h"
+#include "platform/paths.h"
 #include "platform/settings.h"
 #include "platform/xdg_dirs.h"
 #include "support/fake_document_view.h"
@@ -62,14 +63,6 @@ class PipelineTest : public DocumentTest {
 
   FakeDocumentView view;
 };
-
-TEST_F(PipelineTest, ExtensionsCompareWithoutCaseAndTheLastDotWins) {
-  EXPECT_EQ(extensionOf("/a/b/Song.WAV"), ".wav");
-  EXPECT_EQ(extensionOf("/a/name.raw.wav"), ".wav");
-  EXPECT_EQ(extensionOf("/a.b/noext"), "");
-  EXPECT_EQ(extensionOf(".wav"), "");
-  EXPECT_EQ(fileNameOf("/a/b/c.wav"), "c.wav");
-}
 
 // Every writable format round trips a document through save and open. 16-bit formats keep the
 // words exactly; the others are checked by their own conversions elsewhere, here by length and
@@ -162,17 +155,17 @@ TEST_F(PipelineTest, HeaderlessFilesAskForTheirLayoutOnce) {
 
 TEST_F(PipelineTest, TemporaryNamesSkipThoseInUse) {
   TempWavName first(env.path("temp"));
-  EXPECT_EQ(fileNameOf(first.path()), "Temp1.wav");
+  EXPECT_EQ(platform::fileNameOf(first.path()), "Temp1.wav");
   pid_t child = fork();
   if (child == 0) {  // another instance holding Temp1 and Temp2
     TempWavName a(env.path("temp"));
-    _exit(fileNameOf(a.path()) == "Temp2.wav" ? 0 : 1);
+    _exit(platform::fileNameOf(a.path()) == "Temp2.wav" ? 0 : 1);
   }
   int status = 0;
   waitpid(child, &status, 0);
   EXPECT_EQ(WEXITSTATUS(status), 0);
   TempWavName second(env.path("temp"));
-  EXPECT_EQ(fileNameOf(second.path()), "Temp2.wav");
+  EXPECT_EQ(platform::fileNameOf(second.path()), "Temp2.wav");
 }
 
 TEST_F(PipelineTest, WavResavesKeepTheirCodecAndTakeTheDocumentsLayout) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/settings_file.h"
 #include "platform/xdg_dirs.h"
 #include "support/temp_environment.h"

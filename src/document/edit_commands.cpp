@@ -59,19 +59,19 @@ class PlaceClipJob : public Job {
   int32_t placedLength() const { return placed_; }
 
  protected:
-  int run() override {
+  JobResult run() override {
     Clip& audio = document_.audio;
     if (sameFormat(clip_, audio)) {
       replaceRange(audio, a_, b_, clip_);
       placed_ = clip_.length();
-      return kJobDone;
+      return JobResult::Done;
     }
     Clip converted = clip_;
-    const int result = services_.convert(converted, audio.sampleRate, audio.channels, owner_);
-    if (result != kJobDone) return result;
+    const JobResult result = services_.convert(converted, audio.sampleRate, audio.channels, owner_);
+    if (result != JobResult::Done) return result;
     replaceRange(audio, a_, b_, converted);
     placed_ = converted.length();
-    return kJobDone;
+    return JobResult::Done;
   }
 
  private:
@@ -210,7 +210,7 @@ bool pasteClipboard(DocumentView& view, ClipServices& services) {
   const int32_t end = document.hasSelection() ? document.selectionEnd : start;
   const Clip pasted = clipboard();
   PlaceClipJob job("Paste", document, pasted, start, end, services, view.interaction());
-  if (runJob(job, view.interaction()) != kJobDone) return false;
+  if (runJob(job, view.interaction()) != JobResult::Done) return false;
   // After a conversion the new selection covers what was pasted, in the document's frames.
   setSelection(view, start, start + job.placedLength(), document.cursor);
   return scope.commit(start, halfSecond(document));
@@ -273,13 +273,13 @@ bool insertFile(DocumentView& view, InsertPlace place, ClipServices& services) {
   settings::kInsertFileFormat.write(platform::storedExtension(*path));
 
   Clip inserted;
-  if (services.loadFile(*path, inserted, owner) != kJobDone) return false;
+  if (services.loadFile(*path, inserted, owner) != JobResult::Done) return false;
 
   WaveDocument& document = *view.document();
   ActionScope scope(&view, insertFileName(place));
   const int32_t at = insertPosition(document, place);
   PlaceClipJob job("Insert File", document, inserted, at, at, services, owner);
-  if (runJob(job, owner) != kJobDone) return false;
+  if (runJob(job, owner) != JobResult::Done) return false;
   return scope.commit(document.selectionStart, oneSecond(document));
 }
 

@@ -21,7 +21,7 @@ EchoFilter::EchoFilter(Ref<SampleSource> inner, int32_t delayMilliseconds, int32
   if (lineWords <= std::numeric_limits<int32_t>::max()) {
     line_.reset(new (std::nothrow) Sample[size_t(lineWords)]());
   }
-  if (!line_) setStatus(kSourceInnerFailed);
+  if (!line_) setStatus(SourceStatus::InnerFailed);
 }
 
 int32_t EchoFilter::read(Sample* buffer, int32_t frames) {

@@ -37,18 +37,18 @@ WaveDocument* prepare(DocumentView& view, bool selectAllFirst = true) {
 }
 
 // The undo action around the processing, committed with the selection start and the pre-roll
-// when the processing answered 0.
-int process(DocumentView& view, const char* action, int32_t preRoll,
-            const std::function<int(WaveDocument&)>& work) {
+// when the processing was done.
+bool process(DocumentView& view, const char* action, int32_t preRoll,
+             const std::function<JobResult(WaveDocument&)>& work) {
   ActionScope scope(&view, action);
-  if (!scope.begun()) return 0;
+  if (!scope.begun()) return false;
   WaveDocument& document = *scope.document();
-  if (work(document) != kJobDone) return 0;
-  return scope.commit(document.selectionStart, preRoll) ? 1 : 0;
+  if (work(document) != JobResult::Done) return false;
+  return scope.commit(document.selectionStart, preRoll);
 }
 
-int runEffectJob(DocumentView& view, const char* action, int32_t preRoll,
-                 const std::function<std::unique_ptr<Job>(Ref<WaveDocument>)>& makeJob) {
+bool runEffectJob(DocumentView& view, const char* action, int32_t preRoll,
+                  const std::function<std::unique_ptr<Job>(Ref<WaveDocument>)>& makeJob) {
   return process(view, action, preRoll, [&](WaveDocument& document) {
     std::unique_ptr<Job> job = makeJob(Ref<WaveDocument>(&document));
     return runJob(*job, view.interaction());
@@ -56,8 +56,8 @@ int runEffectJob(DocumentView& view, const char* action, int32_t preRoll,
 }
 
 // A filter effect through the generic worker.
-int runWorker(DocumentView& view, const char* action, int32_t preRoll,
-              std::shared_ptr<const EffectDescriptor> descriptor) {
+bool runWorker(DocumentView& view, const char* action, int32_t preRoll,
+               std::shared_ptr<const EffectDescriptor> descriptor) {
   return runEffectJob(view, action, preRoll, [&](Ref<WaveDocument> document) {
     return std::make_unique<EffectWorker>(action, std::move(document), descriptor);
   });
@@ -88,32 +88,32 @@ int compressorRatioIndex(const std::string& text) {
   return settings::parseLeadingNumber(text);
 }
 
-int amplifyCommand(DocumentView& view) {
+bool amplifyCommand(DocumentView& view) {
   WaveDocument* document = prepare(view);
-  if (!document) return 0;
+  if (!document) return false;
   DialogValues dialog{"LEfAmplifyDlg", {}};
   dialog.set("gain", settings::kAmplifyGain.read());
   dialog.setRange("gain", 1, 400);
   if (!ask(view, dialog, [](const DialogValues& v) {
         return v.number("gain") > 400 ? refuse(messages::kAmplifyTooLarge) : std::nullopt;
       })) {
-    return 0;
+    return false;
   }
   const int32_t percent = dialog.bounded("gain");
   settings::kAmplifyGain.write(percent);
   return process(view, "Amplify", oneSecond(*document), [&](WaveDocument& doc) {
     amplify(doc, percent);
-    return kJobDone;
+    return JobResult::Done;
   });
 }
 
-int normalizeCommand(DocumentView& view) {
+bool normalizeCommand(DocumentView& view) {
   WaveDocument* document = prepare(view);
-  if (!document) return 0;
+  if (!document) return false;
   DialogValues dialog{"LEfNormalizeDlg", {}};
   dialog.set("level", settings::kNormalizePeakLevel.read());
   dialog.setRange("level", 0, 100);
-  if (!ask(view, dialog)) return 0;
+  if (!ask(view, dialog)) return false;
   const int32_t level = dialog.bounded("level");
   settings::kNormalizePeakLevel.write(level);
   return runEffectJob(view, "Normalize", halfSecond(*document), [&](Ref<WaveDocument> doc) {
@@ -121,16 +121,16 @@ int normalizeCommand(DocumentView& view) {
   });
 }
 
-int automaticGainControlCommand(DocumentView& view) {
-  if (!prepare(view)) return 0;
+bool automaticGainControlCommand(DocumentView& view) {
+  if (!prepare(view)) return false;
   return runEffectJob(view, "Automatic Gain Control", 0, [](Ref<WaveDocument> doc) {
     return std::make_unique<AutomaticGainControlJob>(std::move(doc));
   });
 }
 
-int compressorCommand(DocumentView& view) {
+bool compressorCommand(DocumentView& view) {
   WaveDocument* document = prepare(view);
-  if (!document) return 0;
+  if (!document) return false;
   DialogValues dialog{"LEfCompressorDlg", {}};
   dialog.set("threshold", settings::kCompressorThreshold.read());
   dialog.set("ratio", settings::kCompressorRatio.read());
@@ -138,7 +138,7 @@ int compressorCommand(DocumentView& view) {
   dialog.setRange("threshold", -40, 0);
   dialog.setRange("ratio", 0, int32_t(kCompressorRatios.size()) - 1);
   dialog.setRange("limit", 0, 12);
-  if (!ask(view, dialog)) return 0;
+  if (!ask(view, dialog)) return false;
   dialog.set("ratio", compressorRatioIndex(dialog.text("ratio")));
   const int threshold = dialog.bounded("threshold");
   const int ratio = dialog.bounded("ratio");
@@ -150,22 +150,22 @@ int compressorCommand(DocumentView& view) {
                    std::make_shared<CompressorDescriptor>(threshold, ratio, limit));
 }
 
-int highPassCommand(DocumentView& view) {
+bool highPassCommand(DocumentView& view) {
   WaveDocument* document = prepare(view);
-  if (!document) return 0;
+  if (!document) return false;
   DialogValues dialog{"LEfHighPassFilterDlg", {}};
   dialog.set("freq", settings::kLowCutFreq.read());
   dialog.setRange("freq", 20, 2000);
-  if (!ask(view, dialog)) return 0;
+  if (!ask(view, dialog)) return false;
   const int32_t frequency = dialog.bounded("freq");
   settings::kLowCutFreq.write(frequency);
   return runWorker(view, "High-Pass Filter", halfSecond(*document),
                    std::make_shared<HighPassDescriptor>(frequency));
 }
 
-int echoCommand(DocumentView& view) {
+bool echoCommand(DocumentView& view) {
   WaveDocument* document = prepare(view);
-  if (!document) return 0;
+  if (!document) return false;
   DialogValues dialog{"LEfEchoDlg", {}};
   dialog.set("time", settings::kEchoTime.read());
   dialog.set("gain", settings::kEchoGain.read());
@@ -177,7 +177,7 @@ int echoCommand(DocumentView& view) {
         if (v.number("gain") >= 100) return refuse(messages::kEchoGainTooLarge);
         return std::optional<Refusal>();
       })) {
-    return 0;
+    return false;
   }
   const int32_t time = dialog.bounded("time");
   const int32_t gain = dialog.bounded("gain");
@@ -187,9 +187,9 @@ int echoCommand(DocumentView& view) {
                    std::make_shared<EchoDescriptor>(time, gain));
 }
 
-int reverbCommand(DocumentView& view) {
+bool reverbCommand(DocumentView& view) {
   WaveDocument* document = prepare(view);
-  if (!document) return 0;
+  if (!document) return false;
   DialogValues dialog{"LEfReverb2Dlg", {}};
   dialog.set("decay", settings::kReverbDecay.read());
   dialog.set("predelay", settings::kReverbPredelay.read());
@@ -201,7 +201,7 @@ int reverbCommand(DocumentView& view) {
   dialog.setRange("diffusion", 1, 100);
   dialog.setRange("wet", -127, 127);
   dialog.setRange("dry", -127, 127);
-  if (!ask(view, dialog)) return 0;
+  if (!ask(view, dialog)) return false;
   const int32_t decay = dialog.bounded("decay");
   const int32_t predelay = dialog.bounded("predelay");
   const int32_t diffusion = dialog.bounded("diffusion");
@@ -216,44 +216,44 @@ int reverbCommand(DocumentView& view) {
                    std::make_shared<ReverbDescriptor>(decay, predelay, diffusion, wet, dry));
 }
 
-int reverseCommand(DocumentView& view) {
+bool reverseCommand(DocumentView& view) {
   WaveDocument* document = prepare(view);
-  if (!document) return 0;
+  if (!document) return false;
   return runEffectJob(view, "Reverse", halfSecond(*document), [](Ref<WaveDocument> doc) {
     return std::make_unique<ReverseJob>(std::move(doc));
   });
 }
 
-int fadeInCommand(DocumentView& view) {
+bool fadeInCommand(DocumentView& view) {
   WaveDocument* document = prepare(view);
-  if (!document) return 0;
+  if (!document) return false;
   return runWorker(view, "Fade In", halfSecond(*document),
                    fadeDescriptor(Fade::In, document->selectionStart, document->selectionEnd));
 }
 
-int fadeOutCommand(DocumentView& view) {
+bool fadeOutCommand(DocumentView& view) {
   WaveDocument* document = prepare(view);
-  if (!document) return 0;
+  if (!document) return false;
   return runWorker(view, "Fade Out", halfSecond(*document),
                    fadeDescriptor(Fade::Out, document->selectionStart, document->selectionEnd));
 }
 
-int fadeOutAndTrimCommand(DocumentView& view) {
+bool fadeOutAndTrimCommand(DocumentView& view) {
   WaveDocument* document = prepare(view);
-  if (!document) return 0;
+  if (!document) return false;
   return runEffectJob(view, "Fade Out and Trim", halfSecond(*document), [](Ref<WaveDocument> doc) {
     return std::make_unique<FadeOutAndTrimJob>(std::move(doc));
   });
 }
 
-int autoTrimCommand(DocumentView& view) {
-  if (!prepare(view, false)) return 0;
+bool autoTrimCommand(DocumentView& view) {
+  if (!prepare(view, false)) return false;
   const int threshold = settings::kAutoTrimThreshold.read();
   ActionScope scope(&view, "Auto Trim");
-  if (!scope.begun()) return 0;
+  if (!scope.begun()) return false;
   AutoTrimJob job(Ref<WaveDocument>(scope.document()), threshold);
-  if (runJob(job, view.interaction()) != kJobDone) return 0;
-  return scope.commit(0, 0) ? 1 : 0;
+  if (runJob(job, view.interaction()) != JobResult::Done) return false;
+  return scope.commit(0, 0);
 }
 
 }  // namespace quillon

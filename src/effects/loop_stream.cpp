@@ -15,7 +15,7 @@ LoopStream::LoopStream(Ref<SampleSource> inner, int32_t a, int32_t b)
   const int64_t end = b < 0 ? 0 : std::min(b, length);
   start_ = saturate32(start);
   end_ = int32_t(end);
-  if (end_ <= start_) setStatus(kSourceCorrupt);
+  if (end_ <= start_) setStatus(SourceStatus::Corrupt);
 }
 
 int32_t LoopStream::read(Sample* buffer, int32_t frames) {

@@ -180,8 +180,8 @@ std::vector<RateStagePlan> planRateConversion(int32_t fromRate, int32_t toRate) 
 
 RateConverter::RateConverter(Ref<SampleSource> inner, int32_t targetRate, bool firstOfTwo)
     : EffectFilter(inner, targetRate, inner->channels()) {
-  // The base has made a non-positive target 44,100 Hz with status 3, and status 2 of a failed
-  // inner source.
+  // The base has made a non-positive target 44,100 Hz with status Corrupt, and status InnerFailed
+  // of a failed inner source.
   const int channels = inner_->channels();
   plan_ = planRateStage(inner_->sampleRate(), targetRate, firstOfTwo);
   // Peak: twice the inner bound; above 0x100000 the inner bound stands, as doubling it would
@@ -191,7 +191,7 @@ RateConverter::RateConverter(Ref<SampleSource> inner, int32_t targetRate, bool f
   usable_ = plan_.phases <= kMaxPhases &&
             int64_t{plan_.inputStep} <= int64_t{kMaxInputStep} * plan_.phases;
   if (!usable_) {
-    if (status() == kSourceOk) setStatus(kSourceCorrupt);
+    if (status() == SourceStatus::Ok) setStatus(SourceStatus::Corrupt);
     return;
   }
   stepWhole_ = plan_.inputStep / plan_.phases;

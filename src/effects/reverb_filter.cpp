@@ -89,7 +89,7 @@ ReverbFilter::ReverbFilter(Ref<SampleSource> inner, int32_t decayMs, int32_t pre
       std::all_of(diffused_.begin(), diffused_.end(), [](auto& d) { return bool(d); });
   if (!allocated) {
     accumulator_.reset();
-    setStatus(kSourceInnerFailed);
+    setStatus(SourceStatus::InnerFailed);
   }
 }
 

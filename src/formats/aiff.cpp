@@ -9,7 +9,7 @@
 namespace quillon {
 namespace {
 
-Ref<SampleSource> failed(uint8_t status) {
+Ref<SampleSource> failed(SourceStatus status) {
   return makeRef<NullSource>(status);
 }
 
@@ -53,19 +53,19 @@ uint32_t readExtendedRate(const uint8_t in[10]) {
 
 Ref<SampleSource> OpenAiffSource(const std::string& path) {
   platform::File file;
-  if (!file.open(path, platform::File::Mode::Read)) return failed(kSourceCannotOpen);
+  if (!file.open(path, platform::File::Mode::Read)) return failed(SourceStatus::CannotOpen);
   uint8_t form[12];
-  if (file.readAt(form, 12, 0) != 12) return failed(kSourceCorrupt);
+  if (file.readAt(form, 12, 0) != 12) return failed(SourceStatus::Corrupt);
   ByteReader head(form, 12);
-  if (head.fourCC() != "FORM") return failed(kSourceCorrupt);
+  if (head.fourCC() != "FORM") return failed(SourceStatus::Corrupt);
   head.u32be();
-  if (head.fourCC() != "AIFF") return failed(kSourceCorrupt);  // AIFC and others too
+  if (head.fourCC() != "AIFF") return failed(SourceStatus::Corrupt);  // AIFC and others too
 
   int64_t offset = 12;
   uint32_t size = 0;
-  if (!findChunk(file, offset, "COMM", size)) return failed(kSourceCorrupt);
+  if (!findChunk(file, offset, "COMM", size)) return failed(SourceStatus::Corrupt);
   uint8_t comm[18];
-  if (size < 18 || file.readAt(comm, 18, offset + 8) != 18) return failed(kSourceCorrupt);
+  if (size < 18 || file.readAt(comm, 18, offset + 8) != 18) return failed(SourceStatus::Corrupt);
   ByteReader in(comm, 18);
   const uint16_t channels = in.u16be();
   in.u32be();  // frame count: the data size decides
@@ -73,9 +73,9 @@ Ref<SampleSource> OpenAiffSource(const std::string& path) {
   const uint32_t rate = readExtendedRate(comm + 8);
   offset += 8 + int64_t{size} + (size & 1);
 
-  if (!findChunk(file, offset, "SSND", size)) return failed(kSourceCorrupt);
+  if (!findChunk(file, offset, "SSND", size)) return failed(SourceStatus::Corrupt);
   uint8_t fields[8];
-  if (file.readAt(fields, 8, offset + 8) != 8) return failed(kSourceCorrupt);
+  if (file.readAt(fields, 8, offset + 8) != 8) return failed(SourceStatus::Corrupt);
 
   PositionedFileReader::Layout layout;
   layout.sampleRate = rate > 0x7FFFFFFF ? 0 : int32_t(rate);

@@ -16,11 +16,12 @@ constexpr uint32_t kEncodingALaw = 27;
 
 Ref<SampleSource> OpenAuSource(const std::string& path) {
   platform::File file;
-  if (!file.open(path, platform::File::Mode::Read)) return makeRef<NullSource>(kSourceCannotOpen);
+  if (!file.open(path, platform::File::Mode::Read))
+    return makeRef<NullSource>(SourceStatus::CannotOpen);
   uint8_t header[24];
-  if (file.read(header, 24) != 24) return makeRef<NullSource>(kSourceCorrupt);
+  if (file.read(header, 24) != 24) return makeRef<NullSource>(SourceStatus::Corrupt);
   ByteReader in(header, 24);
-  if (in.fourCC() != ".snd") return makeRef<NullSource>(kSourceCorrupt);
+  if (in.fourCC() != ".snd") return makeRef<NullSource>(SourceStatus::Corrupt);
   const uint32_t offset = in.u32be();
   const uint32_t size = in.u32be();
   const uint32_t encoding = in.u32be();
@@ -42,9 +43,9 @@ Ref<SampleSource> OpenAuSource(const std::string& path) {
       layout.encoding = SampleEncoding::ALaw;
       break;
     default:
-      return makeRef<NullSource>(kSourceMissingCodec);
+      return makeRef<NullSource>(SourceStatus::MissingCodec);
   }
-  if (rate > 0x7FFFFFFF || channels > 255) return makeRef<NullSource>(kSourceCorrupt);
+  if (rate > 0x7FFFFFFF || channels > 255) return makeRef<NullSource>(SourceStatus::Corrupt);
   layout.sampleRate = int32_t(rate);
   layout.channels = int(channels);
   layout.dataStart = offset;

@@ -68,21 +68,21 @@ OpenResult openDictation(Job& progress, const std::string& path, const std::stri
                          const std::string& tempFolder) {
   OpenResult out;
   TempWavName name(tempFolder.empty() ? systemTempFolder() : tempFolder);
-  const int converted = extension == ".dct" ? ConvertDctToWav(progress, path, name.path())
-                                            : ConvertDartToWav(progress, path, name.path());
-  if (converted != kJobDone) {
+  const JobResult converted = extension == ".dct" ? ConvertDctToWav(progress, path, name.path())
+                                                  : ConvertDartToWav(progress, path, name.path());
+  if (converted != JobResult::Done) {
     platform::removeFile(name.path());
     out.result = converted;
     // A file that cannot be read gets its reason here; every other failure has been shown by
     // the converter already.
     const bool readable = platform::File().open(path, platform::File::Mode::Read);
-    out.source = makeRef<NullSource>(readable ? kSourceCorrupt : kSourceCannotOpen);
-    if (!readable) out.failure = openFailureMessage(path, kSourceCannotOpen);
+    out.source = makeRef<NullSource>(readable ? SourceStatus::Corrupt : SourceStatus::CannotOpen);
+    if (!readable) out.failure = openFailureMessage(path, SourceStatus::CannotOpen);
     return out;
   }
   out.source = OpenTempWavSource(name.path());
-  out.result = out.source->status() == kSourceOk ? kJobDone : kJobFailed;
-  if (out.result != kJobDone) out.failure = openFailureMessage(path, out.source->status());
+  out.result = out.source->status() == SourceStatus::Ok ? JobResult::Done : JobResult::Failed;
+  if (out.result != JobResult::Done) out.failure = openFailureMessage(path, out.source->status());
   return out;
 }
 
@@ -90,8 +90,8 @@ OpenResult openDictation(Job& progress, const std::string& path, const std::stri
 OpenResult openMp3(const std::string& path) {
   OpenResult out;
   out.source = openMp3ServiceSource(path);
-  out.result = out.source->status() == kSourceOk ? kJobDone : kJobFailed;
-  if (out.result != kJobDone) out.failure = openFailureMessage(path, out.source->status());
+  out.result = out.source->status() == SourceStatus::Ok ? JobResult::Done : JobResult::Failed;
+  if (out.result != JobResult::Done) out.failure = openFailureMessage(path, out.source->status());
   return out;
 }
 
@@ -109,17 +109,17 @@ std::vector<FileChooserRequest::FileType> openableFileTypes() {
           {"Dictation (*.dct, *.dart)", ".dct;.dart"}};
 }
 
-std::string openFailureMessage(const std::string& path, uint8_t status) {
+std::string openFailureMessage(const std::string& path, SourceStatus status) {
   const std::string extension = platform::extensionOf(path);
   if (extension == ".mp3") return formatMessage(messages::kBadMp3, {path});
   switch (status) {
-    case kSourceCorrupt:
+    case SourceStatus::Corrupt:
       return formatMessage(messages::kCorruptFile, {path});
-    case kSourceCannotOpen:
+    case SourceStatus::CannotOpen:
       return formatMessage(messages::kCannotOpenFile, {path});
-    case kSourceEncrypted:
+    case SourceStatus::Encrypted:
       return formatMessage(messages::kEncryptedFile, {path});
-    case kSourceMissingCodec:
+    case SourceStatus::MissingCodec:
       if (extension == ".wav" || extension == ".dct") {
         const std::string codec = GetWavCodecName(path);
         if (codec == wavCodecNameForTag(0))
@@ -154,16 +154,16 @@ OpenResult OpenSourceByExtension(Job& progress, const std::string& path, bool qu
     } else {
       out.source = makeRef<NullSource>();  // ".moh" and everything else
     }
-    out.result = out.source->status() == kSourceOk ? kJobDone : kJobFailed;
-    if (out.result != kJobDone) out.failure = openFailureMessage(path, out.source->status());
+    out.result = out.source->status() == SourceStatus::Ok ? JobResult::Done : JobResult::Failed;
+    if (out.result != JobResult::Done) out.failure = openFailureMessage(path, out.source->status());
   }
   if (!quiet && !out.failure.empty()) progress.reportError(out.failure);
   return out;
 }
 
-int AskRawLayout(const std::string& path, Interaction& owner, bool& askFlag) {
+JobResult AskRawLayout(const std::string& path, Interaction& owner, bool& askFlag) {
   const std::string extension = platform::extensionOf(path);
-  if (!askFlag || !isHeaderless(extension)) return kJobDone;
+  if (!askFlag || !isHeaderless(extension)) return JobResult::Done;
   askFlag = false;
   const bool vox = extension == ".vox";
   const char* family = vox ? kVoxAudioFamily : kRawAudioFamily;
@@ -178,10 +178,10 @@ int AskRawLayout(const std::string& path, Interaction& owner, bool& askFlag) {
                ? std::optional<Refusal>(Refusal{kProductTitle, messages::kBadRawRate})
                : std::nullopt;
   });
-  if (!accepted) return kJobCancelled;
+  if (!accepted) return JobResult::Cancelled;
   writeRawLayout(family, {dialog.number("rate"), std::clamp(dialog.number("channels", 1), 1, 2),
                           std::clamp(dialog.number("codec", stored.codec), 0, 8)});
-  return kJobDone;
+  return JobResult::Done;
 }
 
 TempWavName::TempWavName(const std::string& folder) {
@@ -214,30 +214,31 @@ Ref<SampleSource> OpenTempWavSource(const std::string& path) {
   return makeRef<TempWavSource>(OpenWavSource(path), path);
 }
 
-int LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& request) {
+JobResult LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& request) {
   const std::string text =
       formatMessage(messages::kLoadingFile, {platform::fileNameOf(request.path)});
   progress.setLine(text, 0);
   progress.setLine("Please wait...", 1);
-  if (AskRawLayout(request.path, owner, request.askRawLayout) == kJobCancelled) {
-    return kJobCancelled;
+  if (AskRawLayout(request.path, owner, request.askRawLayout) == JobResult::Cancelled) {
+    return JobResult::Cancelled;
   }
   const bool mp3 = platform::extensionOf(request.path) == ".mp3";
   OpenResult opened =
       mp3 ? openMp3(request.path) : OpenSourceByExtension(progress, request.path, true);
-  if (opened.result != kJobDone) {
+  if (opened.result != JobResult::Done) {
     request.failure = opened.failure;
     return opened.result;
   }
   Clip& audio = request.document->audio;
   auto writer = makeRef<BlockWriter>(audio, opened.source->sampleRate(), opened.source->channels());
   // The MP3 source's peak bound passes 16-bit full scale: the transfer limits it.
-  const int result = TransferStream(progress, text, opened.source, writer);
-  if (result == kJobFailed && writer->status() & kSinkFailed) {
+  const JobResult result = TransferStream(progress, text, opened.source, writer);
+  if (result == JobResult::Failed && writer->failed()) {
     request.failure = "The audio could not be written to the working folder: " +
                       std::string(std::strerror(writer->ioError())) + ".";
-  } else if (result == kJobFailed && mp3) {
-    request.failure = openFailureMessage(request.path, kSourceInnerFailed);  // the service failed
+  } else if (result == JobResult::Failed && mp3) {
+    request.failure =
+        openFailureMessage(request.path, SourceStatus::InnerFailed);  // the service failed
   }
   return result;
 }
@@ -250,7 +251,7 @@ class LoadJob : public Job {
       : Job(messages::kLoadingJobTitle), owner_(owner), request_(request) {}
 
  protected:
-  int run() override { return LoadFileIntoDocument(*this, owner_, request_); }
+  JobResult run() override { return LoadFileIntoDocument(*this, owner_, request_); }
 
  private:
   Interaction& owner_;
@@ -259,11 +260,11 @@ class LoadJob : public Job {
 
 }  // namespace
 
-int FileLoader::load(const std::string& path, WaveDocument& document, Interaction& owner,
-                     std::string& failure) {
+JobResult FileLoader::load(const std::string& path, WaveDocument& document, Interaction& owner,
+                           std::string& failure) {
   LoadRequest request{path, Ref<WaveDocument>(&document), true, {}};
   LoadJob job(owner, request);
-  const int result = runJob(job, owner);
+  const JobResult result = runJob(job, owner);
   failure = request.failure;
   return result;
 }

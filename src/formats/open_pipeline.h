@@ -17,9 +17,9 @@ namespace quillon {
 std::vector<FileChooserRequest::FileType> openableFileTypes();
 
 struct OpenResult {
-  int result = kJobFailed;   // 0 a source was built, 2 not
-  Ref<SampleSource> source;  // never null: a NullSource or a source with its status
-  std::string failure;       // the message that says why (always filled on failure)
+  JobResult result = JobResult::Failed;  // Done: a source was built
+  Ref<SampleSource> source;              // never null: a NullSource or a source with its status
+  std::string failure;                   // the message that says why (always filled on failure)
 };
 
 // Builds a source for a path by its extension: ".wav", ".aif"/".aiff", ".au", ".gsm", ".vox"
@@ -30,11 +30,11 @@ OpenResult OpenSourceByExtension(Job& progress, const std::string& path, bool qu
                                  const std::string& tempFolder = {});
 
 // The message for a source that did not open, chosen by its status and the extension.
-std::string openFailureMessage(const std::string& path, uint8_t status);
+std::string openFailureMessage(const std::string& path, SourceStatus status);
 
 // Asks for the layout of a headerless file (".vox", ".raw", ".snd") when `askFlag` is set, then
-// clears it; answers 1 when the user cancelled, else 0. The layout is stored under its family.
-int AskRawLayout(const std::string& path, Interaction& owner, bool& askFlag);
+// clears it; Cancelled when the user cancelled. The layout is stored under its family.
+JobResult AskRawLayout(const std::string& path, Interaction& owner, bool& askFlag);
 
 // A free name "Temp<n>.wav" in the folder, and the lock that keeps other instances off it while
 // it is held (released when destroyed).
@@ -66,15 +66,15 @@ struct LoadRequest {
 
 // The whole load, as the work of a job: opens the source (".mp3" through the decoding service,
 // anything else by `OpenSourceByExtension`) and streams it into a new block of the document in
-// the source's own rate and channels. 0 loaded, 1 cancelled, 2 failed.
-int LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& request);
+// the source's own rate and channels.
+JobResult LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& request);
 
 // Loads documents from files for `WaveDocument::createFromFile`: the load runs as a job titled
 // "Loading Audio File Source"; bookmarks and tags come from the side file and the file.
 class FileLoader : public DocumentLoader {
  public:
-  int load(const std::string& path, WaveDocument& document, Interaction& owner,
-           std::string& failure) override;
+  JobResult load(const std::string& path, WaveDocument& document, Interaction& owner,
+                 std::string& failure) override;
   void loadMetadata(const std::string& path, WaveDocument& document) override;
 };
 

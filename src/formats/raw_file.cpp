@@ -57,7 +57,8 @@ Ref<SampleSource> OpenRawSource(const std::string& path, const RawLayout& layout
   const std::optional<SampleEncoding> encoding = encodingOf(layout.codec);
   if (!encoding) return makeRef<NullSource>();
   platform::File file;
-  if (!file.open(path, platform::File::Mode::Read)) return makeRef<NullSource>(kSourceCannotOpen);
+  if (!file.open(path, platform::File::Mode::Read))
+    return makeRef<NullSource>(SourceStatus::CannotOpen);
   PositionedFileReader::Layout positioned;
   positioned.sampleRate = layout.sampleRate;
   positioned.channels = layout.channels;

@@ -133,7 +133,7 @@ class SaveJob : public Job {
       : Job(messages::kSavingJobTitle), owner_(owner), request_(request) {}
 
  protected:
-  int run() override { return SaveTask(*this, owner_, request_); }
+  JobResult run() override { return SaveTask(*this, owner_, request_); }
 
  private:
   Interaction& owner_;
@@ -270,53 +270,53 @@ bool EditFormatSettings(const std::string& extension, Interaction& owner, int32_
     const RawLayout initial = vox ? RawLayout{sampleRate, channels, 0} : RawLayout{44100, 1, 3};
     writeRawLayout(family, readRawLayout(family, initial));
     bool ask = true;
-    return AskRawLayout("x" + extension, owner, ask) == kJobDone;
+    return AskRawLayout("x" + extension, owner, ask) == JobResult::Done;
   }
   return false;
 }
 
-int SaveTask(Job& progress, Interaction& owner, const SaveRequest& request) {
+JobResult SaveTask(Job& progress, Interaction& owner, const SaveRequest& request) {
   const std::string extension = platform::extensionOf(request.path);
   const int32_t rate = request.clip.sampleRate;
   const int channels = request.clip.channels;
   if (request.askSettings && CanSaveExtension(extension) && !request.wavFormat &&
       !EditFormatSettings(extension, owner, rate, channels)) {
-    return kJobFailed;
+    return JobResult::Failed;
   }
   Ref<SampleSink> sink = extension == ".wav" && request.wavFormat
                              ? CreateWavSink(request.path, *request.wavFormat)
                              : CreateSinkForExtension(request.path, rate, channels);
   if (sink->status() & kSinkNull) {
     progress.reportError(formatMessage(messages::kCannotCreateForSaving, {request.path}));
-    return kJobFailed;
+    return JobResult::Failed;
   }
-  const int result =
+  const JobResult result =
       TransferStream(progress, messages::kSavingFile, makeRef<ClipReader>(request.clip), sink);
-  if (result == kJobFailed && (sink->status() & kSinkFailed)) {
+  if (result == JobResult::Failed && sink->failed()) {
     progress.reportError(formatMessage(messages::kCannotCreateForSaving, {request.path}) + " " +
                          std::strerror(sink->ioError()) + ".");
   }
   return result;
 }
 
-int saveSafely(Interaction& owner, const SaveRequest& request, const TagList* tags) {
+JobResult saveSafely(Interaction& owner, const SaveRequest& request, const TagList* tags) {
   SaveRequest temporary = request;
   temporary.path = temporaryNameFor(request.path);
   SaveJob job(owner, temporary);
-  int result = runJob(job, owner);
-  if (result == kJobDone && tags) WriteTags(*tags, temporary.path, kWavAllTags);
-  if (result == kJobDone && !syncFile(temporary.path)) result = kJobFailed;
-  if (result == kJobDone) {
+  JobResult result = runJob(job, owner);
+  if (result == JobResult::Done && tags) WriteTags(*tags, temporary.path, kWavAllTags);
+  if (result == JobResult::Done && !syncFile(temporary.path)) result = JobResult::Failed;
+  if (result == JobResult::Done) {
     struct stat old {};
     if (::stat(request.path.c_str(), &old) == 0)
       ::chmod(temporary.path.c_str(), old.st_mode & 07777);
     if (std::rename(temporary.path.c_str(), request.path.c_str()) != 0) {
       owner.messageBox("Error", formatMessage(messages::kCannotCreateForSaving, {request.path}),
                        MessageIcon::Exclamation, MessageButtons::Ok);
-      result = kJobFailed;
+      result = JobResult::Failed;
     }
   }
-  if (result != kJobDone) platform::removeFile(temporary.path);
+  if (result != JobResult::Done) platform::removeFile(temporary.path);
   return result;
 }
 
@@ -344,7 +344,7 @@ bool SaveDocument(DocumentView& view, bool saveAs) {
       request.wavFormat = adaptWavFormat(old, document->audio.sampleRate, document->audio.channels);
     }
   }
-  if (saveSafely(view.interaction(), request, &document->tags) != kJobDone) return false;
+  if (saveSafely(view.interaction(), request, &document->tags) != JobResult::Done) return false;
   writeBookmarkFile(bookmarkPathFor(document->path), document->markers);
   document->modified = false;
   view.refreshAll();
@@ -395,7 +395,7 @@ bool SaveRegion(DocumentView& view) {
   SaveRequest request{document->audio, *chosen, true, std::nullopt};
   deleteFrom(request.clip, document->selectionEnd);
   deleteBefore(request.clip, document->selectionStart);
-  if (saveSafely(view.interaction(), request, nullptr) != kJobDone) return false;
+  if (saveSafely(view.interaction(), request, nullptr) != JobResult::Done) return false;
   settings::kSaveRegionCount.write(count + 1);
   view.rememberFile(*chosen);
   return true;

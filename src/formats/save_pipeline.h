@@ -44,13 +44,13 @@ struct SaveRequest {
 };
 
 // Streams the clip into the writer for the path (converting rate and channels to the writer's)
-// under a progress job: 0 saved, 1 cancelled, 2 failed or settings cancelled.
-int SaveTask(Job& progress, Interaction& owner, const SaveRequest& request);
+// under a progress job. Cancelled settings fail the task (as the save does not happen).
+JobResult SaveTask(Job& progress, Interaction& owner, const SaveRequest& request);
 
 // Saves a clip so that the user's file is never lost: the new file is written completely under a
 // temporary name beside the target, synced, given the tags, and only then renamed over the
 // target. A failed or cancelled save leaves the target exactly as it was.
-int saveSafely(Interaction& owner, const SaveRequest& request, const TagList* tags);
+JobResult saveSafely(Interaction& owner, const SaveRequest& request, const TagList* tags);
 
 // The save commands' bodies. `SaveDocument` saves under the document's path (Save As when it has
 // no folder); in Save As mode it asks for the format settings and does not reuse the old file's

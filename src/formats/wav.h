@@ -13,7 +13,7 @@ namespace quillon {
 
 // Opens a RIFF/WAVE file: PCM of 8, 16, 24 and 32 bits, 32-bit float, GSM 06.10 (tag 49), any
 // format a codec driver decodes, and the extensible form of PCM and float. Never null: on
-// failure a NullSource with status 3 (corrupt), 4 (cannot be opened) or 5 (codec missing).
+// failure a NullSource with status Corrupt, CannotOpen or MissingCodec.
 // A file still being written (a negative data size) opens too; its length grows as it is read.
 Ref<SampleSource> OpenWavSource(const std::string& path);
 

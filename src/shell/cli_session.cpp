@@ -280,24 +280,23 @@ class Session {
     clipboard().clear();
   }
 
-  int run(const Step& step) {
+  JobResult run(const Step& step) {
     window_.ui.clearQueues();
     return perform(step);
   }
 
  private:
-  // 0 done, 1 cancelled, 2 failed.
-  int perform(const Step& step) {
+  JobResult perform(const Step& step) {
     ScriptedInteraction& ui = window_.ui;
     const size_t boxes = ui.shown.size();
     // A command that did not do its work failed when it said so in a notice (an error or a
     // refused value), else it was cancelled.
     auto outcome = [&](bool done) {
-      if (done) return 0;
+      if (done) return JobResult::Done;
       for (size_t i = boxes; i < ui.shown.size(); ++i) {
-        if (ui.shown[i].buttons == MessageButtons::Ok) return 2;
+        if (ui.shown[i].buttons == MessageButtons::Ok) return JobResult::Failed;
       }
-      return 1;
+      return JobResult::Cancelled;
     };
 
     if (step.name == "open") {
@@ -309,19 +308,20 @@ class Session {
     WaveDocument& d = editor_->document();
     if (step.name == "info") {
       writeInfo(out_, d);
-      return 0;
+      return JobResult::Done;
     }
     if (step.name == "select") {
       int32_t a = 0, b = 0;
-      if (!position(step.arguments[0], a) || !position(step.arguments[1], b)) return 2;
+      if (!position(step.arguments[0], a) || !position(step.arguments[1], b))
+        return JobResult::Failed;
       setSelection(editor_->view(), a, b, std::min(a, b));
-      return 0;
+      return JobResult::Done;
     }
     if (step.name == "cursor") {
       int32_t p = 0;
-      if (!position(step.arguments[0], p)) return 2;
+      if (!position(step.arguments[0], p)) return JobResult::Failed;
       placeCursor(editor_->view(), p);
-      return 0;
+      return JobResult::Done;
     }
 
     const StepForm* form = formOf(step.name);
@@ -348,7 +348,7 @@ class Session {
     return outcome(editor_->lastCommandDone());
   }
 
-  int newDocument(const Step& step) {
+  JobResult newDocument(const Step& step) {
     char* end = nullptr;
     const long rate = std::strtol(step.arguments[0].c_str(), &end, 10);
     if (*end || rate < 6000 || rate > 96000) {
@@ -358,12 +358,12 @@ class Session {
     if (*end || channels < 1 || channels > 2) return fail("channels must be 1 or 2");
     window_.ui.queueDialog("New File",
                            {{"rate", step.arguments[0]}, {"channels", step.arguments[1]}});
-    if (!editor_->newFile()) return 1;
+    if (!editor_->newFile()) return JobResult::Cancelled;
     // Without the prompt the document takes the default format; it is empty, so set it.
     Clip& audio = editor_->document().audio;
     audio.sampleRate = int32_t(rate);
     audio.channels = int(channels);
-    return 0;
+    return JobResult::Done;
   }
 
   bool parseMilliseconds(const std::string& text, int32_t& ms) {
@@ -381,9 +381,9 @@ class Session {
     return false;
   }
 
-  int fail(const std::string& text) {
+  JobResult fail(const std::string& text) {
     err_ << "quillon-cli: " << text << "\n";
-    return 2;
+    return JobResult::Failed;
   }
 
   std::ostream& out_;
@@ -478,24 +478,24 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
   action.sa_handler = onInterrupt;
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGINT, &action, &previous);
-  int status = 0;
+  JobResult result = JobResult::Done;
   {
     Session session(out, err, yes, quiet);
     for (const Step& step : steps) {
       const auto start = std::chrono::steady_clock::now();
-      status = session.run(step);
+      result = session.run(step);
       if (timings) {
         const std::chrono::duration<double, std::milli> took =
             std::chrono::steady_clock::now() - start;
         err << "time " << step.name << " " << took.count() << " ms\n";
       }
-      if (status != 0) break;
+      if (result != JobResult::Done) break;
     }
   }
   ::sigaction(SIGINT, &previous, nullptr);
   BlockStore::instance().purgeAll();
   removeWorkingFolder(folder);
-  return status;
+  return static_cast<int>(result);  // the exit status: 0 done, 1 cancelled, 2 failed
 }
 
 }  // namespace quillon

@@ -91,7 +91,7 @@ TEST(LoopStreamTest, PlaysTheRangeOverAndOver) {
 TEST(LoopStreamTest, AnEmptyRangeIsRefusedAndReadsSilence) {
   auto source = memorySource(ramp(100), 1);
   LoopStream empty(source, 50, 50);
-  EXPECT_NE(empty.status(), kSourceOk);
+  EXPECT_NE(empty.status(), SourceStatus::Ok);
   EXPECT_EQ(readFrames(empty, 5), std::vector<Sample>(5, 0));
   empty.seek(10);                        // returns at once too
   LoopStream pastEnd(source, 200, 300);  // starts beyond the end: the last stretch of that length

@@ -8,6 +8,7 @@
 #include "document/document_messages.h"
 #include "document/low_disk_guard.h"
 #include "document/wave_document.h"
+#include "platform/form.h"
 #include "platform/job.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
@@ -289,16 +290,31 @@ int32_t silenceFrames(int32_t sampleRate, int32_t milliseconds) {
   return int32_t(std::clamp<int64_t>(frames, 0, std::numeric_limits<int32_t>::max()));
 }
 
+namespace {
+
+constexpr FormField kSilenceFields[] = {{.name = "time",
+                                         .kind = FieldKind::Number,
+                                         .label = "Silence Time",
+                                         .unit = "ms",
+                                         .setting = &settings::kSilenceTimes}};
+constexpr FormCheck kSilenceChecks[] = {{"time", 1, std::numeric_limits<int32_t>::max(),
+                                         messages::kInvalidSilenceCaption,
+                                         messages::kInvalidSilence, MessageIcon::Information}};
+
+}  // namespace
+
+const Form kSilenceDurationForm{.dialog = messages::kSilenceDialog,
+                                .caption = "Insert Silence",
+                                .fields = kSilenceFields,
+                                .checks = kSilenceChecks,
+                                .helpPage = "editing"};
+
 bool askSilenceDuration(Interaction& owner, int32_t& milliseconds) {
-  DialogValues dialog{messages::kSilenceDialog, {}};
-  dialog.set("time", milliseconds);
-  const bool accepted = owner.editDialog(dialog, [](const DialogValues& values) {
-    if (values.number("time") > 0) return std::optional<Refusal>();
-    return std::optional<Refusal>(
-        Refusal{messages::kInvalidSilenceCaption, messages::kInvalidSilence});
-  });
-  if (accepted) milliseconds = dialog.number("time");
-  return accepted;
+  DialogValues values;
+  values.set("time", milliseconds);
+  if (!askForm(owner, kSilenceDurationForm, values)) return false;
+  milliseconds = values.number("time");
+  return true;
 }
 
 bool insertSilenceCommand(DocumentView& view, InsertPlace place) {
@@ -306,7 +322,6 @@ bool insertSilenceCommand(DocumentView& view, InsertPlace place) {
   view.stopPlayback();
   int32_t milliseconds = settings::kSilenceTimes.read();
   if (!askSilenceDuration(view.interaction(), milliseconds)) return false;
-  settings::kSilenceTimes.write(milliseconds);
   WaveDocument& document = *view.document();
   ActionScope scope(&view, insertSilenceName(place));
   insertSilence(document.audio, insertPosition(document, place),

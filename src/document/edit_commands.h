@@ -6,6 +6,7 @@
 
 #include "document/clip.h"
 #include "document/document_view.h"
+#include "platform/form.h"
 #include "platform/interaction.h"
 #include "platform/job.h"
 
@@ -62,7 +63,9 @@ bool selectToEnd(DocumentView& view);
 // Frames of silence for a duration: rate × (ms mod 1000) / 1000 + rate × (ms / 1000), so that
 // long durations do not overflow.
 int32_t silenceFrames(int32_t sampleRate, int32_t milliseconds);
-// The silence duration dialog ("51"): the value in milliseconds, which must be above 0.
+// The silence duration dialog ("51"): "time" in milliseconds, which must be above 0, stored as
+// "SilenceTimes" once confirmed.
+extern const Form kSilenceDurationForm;
 bool askSilenceDuration(Interaction& owner, int32_t& milliseconds);
 
 // Puts a finished recording in place of the selection under the undo entry "Record", selects

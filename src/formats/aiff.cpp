@@ -5,9 +5,33 @@
 #include "formats/byte_io.h"
 #include "formats/headered_file_writer.h"
 #include "formats/positioned_file_reader.h"
+#include "platform/settings.h"
 
 namespace quillon {
 namespace {
+
+// Sizes up to 8 bits write 8-bit samples, larger ones 16-bit.
+constexpr FormChoice kSampleSizes[] = {{"8", 8}, {"16", 16}};
+constexpr FormField kAiffFields[] = {{.name = "rate",
+                                      .kind = FieldKind::Number,
+                                      .label = "Sample Rate",
+                                      .unit = "Hz",
+                                      .choices = kSampleRateChoices,
+                                      .setting = &settings::kAiffSampleRate,
+                                      .zeroAs = 44100},
+                                     {.name = "bits",
+                                      .kind = FieldKind::Number,
+                                      .label = "Sample Size",
+                                      .unit = "bits",
+                                      .choices = kSampleSizes,
+                                      .setting = &settings::kAiffSampleSize,
+                                      .zeroAs = 16},
+                                     {.name = "channels",
+                                      .kind = FieldKind::Choice,
+                                      .label = "Channels",
+                                      .choices = kChannelChoices,
+                                      .setting = &settings::kAiffChannels}};
+constexpr FormValue kAiffDefaults[] = {{"rate", 44100}, {"channels", 2}};
 
 Ref<SampleSource> failed(SourceStatus status) {
   return makeRef<NullSource>(status);
@@ -106,6 +130,25 @@ Ref<SampleSink> CreateAiffSink(const std::string& path, int32_t sampleRate, int 
         out.fourCC("SSND").u32be(final ? uint32_t(dataBytes + 8) : 0xFFFFFFFF).u32be(0).u32be(0);
         return out.data();
       });
+}
+
+const Form kAiffSettingsForm{.dialog = "LAIFFEncodeDlg",
+                             .caption = "AIFF Settings",
+                             .fields = kAiffFields,
+                             .defaults = kAiffDefaults};
+
+bool EditAiffSettings(Interaction& owner, int32_t documentRate, int documentChannels) {
+  DialogValues values;
+  values.set("rate", settings::kAiffSampleRate.read(documentRate));
+  values.set("channels", settings::kAiffChannels.read(documentChannels));
+  return askForm(owner, kAiffSettingsForm, values);
+}
+
+Ref<SampleSink> CreateAiffSinkFromSettings(const std::string& path, int32_t documentRate,
+                                           int documentChannels) {
+  return CreateAiffSink(path, settings::kAiffSampleRate.read(documentRate),
+                        settings::kAiffChannels.read(documentChannels),
+                        settings::kAiffSampleSize.read());
 }
 
 }  // namespace quillon

@@ -3,9 +3,29 @@
 #include "formats/byte_io.h"
 #include "formats/headered_file_writer.h"
 #include "formats/positioned_file_reader.h"
+#include "platform/settings.h"
 
 namespace quillon {
 namespace {
+
+constexpr FormChoice kAuCodecs[] = {{"PCM 16 bit", 0}, {"PCM 8 bit", 1}, {"aLaw", 2}, {"uLaw", 3}};
+constexpr FormField kAuFields[] = {{.name = "codec",
+                                    .kind = FieldKind::Choice,
+                                    .label = "Encoding",
+                                    .choices = kAuCodecs,
+                                    .setting = &settings::kAuCodecIndex},
+                                   {.name = "rate",
+                                    .kind = FieldKind::Number,
+                                    .label = "Sample Rate",
+                                    .unit = "Hz",
+                                    .choices = kSampleRateChoices,
+                                    .setting = &settings::kAuSampleRate},
+                                   {.name = "channels",
+                                    .kind = FieldKind::Choice,
+                                    .label = "Channels",
+                                    .choices = kChannelChoices,
+                                    .setting = &settings::kAuChannels}};
+constexpr FormValue kAuDefaults[] = {{"codec", 0}, {"rate", 44100}, {"channels", 2}};
 
 constexpr uint32_t kEncodingMuLaw = 1;
 constexpr uint32_t kEncodingSigned8 = 2;
@@ -82,6 +102,21 @@ Ref<SampleSink> CreateAuSink(const std::string& path, int codecIndex, int32_t sa
         out.u32be(code).u32be(uint32_t(sampleRate)).u32be(uint32_t(channels));
         return out.data();
       });
+}
+
+const Form kAuSettingsForm{.dialog = "LAuSettingsDlg",
+                           .caption = "AU Settings",
+                           .fields = kAuFields,
+                           .defaults = kAuDefaults};
+
+bool EditAuSettings(Interaction& owner, int32_t, int) {
+  DialogValues values;
+  return askForm(owner, kAuSettingsForm, values);
+}
+
+Ref<SampleSink> CreateAuSinkFromSettings(const std::string& path, int32_t, int) {
+  return CreateAuSink(path, settings::kAuCodecIndex.read(), settings::kAuSampleRate.read(),
+                      settings::kAuChannels.read());
 }
 
 }  // namespace quillon

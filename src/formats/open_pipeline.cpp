@@ -5,16 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "decoder_client/mp3_service_source.h"
 #include "document/block_writer.h"
 #include "document/document_messages.h"
 #include "effects/stream_transfer.h"
-#include "formats/aiff.h"
-#include "formats/au.h"
 #include "formats/bookmark_file.h"
-#include "formats/dictation_files.h"
 #include "formats/format_messages.h"
-#include "formats/gsm_file.h"
+#include "formats/format_table.h"
 #include "formats/raw_file.h"
 #include "formats/tags.h"
 #include "formats/wav.h"
@@ -25,13 +21,6 @@
 
 namespace quillon {
 namespace {
-
-constexpr int32_t kMinRawRate = 6000;
-constexpr int32_t kMaxRawRate = 196000;
-
-bool isHeaderless(const std::string& extension) {
-  return extension == ".vox" || extension == ".raw" || extension == ".snd";
-}
 
 std::string systemTempFolder() {
   const char* dir = std::getenv("TMPDIR");
@@ -64,12 +53,11 @@ class TempWavSource : public SampleSource {
 };
 
 // Unwraps a dictation file into a temporary WAV and opens it.
-OpenResult openDictation(Job& progress, const std::string& path, const std::string& extension,
+OpenResult openDictation(Job& progress, const std::string& path, const FileFormat& format,
                          const std::string& tempFolder) {
   OpenResult out;
   TempWavName name(tempFolder.empty() ? systemTempFolder() : tempFolder);
-  const JobResult converted = extension == ".dct" ? ConvertDctToWav(progress, path, name.path())
-                                                  : ConvertDartToWav(progress, path, name.path());
+  const JobResult converted = format.convertToWav(progress, path, name.path());
   if (converted != JobResult::Done) {
     platform::removeFile(name.path());
     out.result = converted;
@@ -86,28 +74,7 @@ OpenResult openDictation(Job& progress, const std::string& path, const std::stri
   return out;
 }
 
-// ".mp3" goes to the decoding service before the extension table is consulted.
-OpenResult openMp3(const std::string& path) {
-  OpenResult out;
-  out.source = openMp3ServiceSource(path);
-  out.result = out.source->status() == SourceStatus::Ok ? JobResult::Done : JobResult::Failed;
-  if (out.result != JobResult::Done) out.failure = openFailureMessage(path, out.source->status());
-  return out;
-}
-
 }  // namespace
-
-std::vector<FileChooserRequest::FileType> openableFileTypes() {
-  return {{"Audio Files", ".wav;.mp3;.aif;.aiff;.au;.gsm;.vox;.raw;.snd;.dct;.dart"},
-          {"Wave (*.wav)", ".wav"},
-          {"MPEG Layer-3 (*.mp3)", ".mp3"},
-          {"Apple AIFF (*.aif, *.aiff)", ".aif;.aiff"},
-          {"Sun AU (*.au)", ".au"},
-          {"GSM (*.gsm)", ".gsm"},
-          {"Dialogic Vox (*.vox)", ".vox"},
-          {"Raw Audio (*.raw, *.snd)", ".raw;.snd"},
-          {"Dictation (*.dct, *.dart)", ".dct;.dart"}};
-}
 
 std::string openFailureMessage(const std::string& path, SourceStatus status) {
   const std::string extension = platform::extensionOf(path);
@@ -134,26 +101,12 @@ std::string openFailureMessage(const std::string& path, SourceStatus status) {
 
 OpenResult OpenSourceByExtension(Job& progress, const std::string& path, bool quiet,
                                  const std::string& tempFolder) {
-  const std::string extension = platform::extensionOf(path);
+  const FileFormat* format = formatOf(path);
   OpenResult out;
-  if (extension == ".dct" || extension == ".dart") {
-    out = openDictation(progress, path, extension, tempFolder);
+  if (format && format->convertToWav) {
+    out = openDictation(progress, path, *format, tempFolder);
   } else {
-    if (extension == ".wav") {
-      out.source = OpenWavSource(path);
-    } else if (extension == ".aif" || extension == ".aiff") {
-      out.source = OpenAiffSource(path);
-    } else if (extension == ".au") {
-      out.source = OpenAuSource(path);
-    } else if (extension == ".gsm") {
-      out.source = OpenGsmSource(path);
-    } else if (extension == ".vox") {
-      out.source = OpenRawSource(path, readRawLayout(kVoxAudioFamily, kVoxAudioDefaults));
-    } else if (extension == ".raw" || extension == ".snd") {
-      out.source = OpenRawSource(path, readRawLayout(kRawAudioFamily, kRawAudioDefaults));
-    } else {
-      out.source = makeRef<NullSource>();  // ".moh" and everything else
-    }
+    out.source = format && format->open ? format->open(path) : makeRef<NullSource>();
     out.result = out.source->status() == SourceStatus::Ok ? JobResult::Done : JobResult::Failed;
     if (out.result != JobResult::Done) out.failure = openFailureMessage(path, out.source->status());
   }
@@ -162,26 +115,12 @@ OpenResult OpenSourceByExtension(Job& progress, const std::string& path, bool qu
 }
 
 JobResult AskRawLayout(const std::string& path, Interaction& owner, bool& askFlag) {
-  const std::string extension = platform::extensionOf(path);
-  if (!askFlag || !isHeaderless(extension)) return JobResult::Done;
+  const FileFormat* format = formatOf(path);
+  if (!askFlag || !format || !format->rawFamily) return JobResult::Done;
   askFlag = false;
-  const bool vox = extension == ".vox";
-  const char* family = vox ? kVoxAudioFamily : kRawAudioFamily;
-  const RawLayout stored = readRawLayout(family, vox ? kVoxAudioDefaults : kRawAudioDefaults);
-  DialogValues dialog{messages::kRawLayoutDialog, {}};
-  dialog.set("codec", stored.codec);
-  dialog.set("rate", stored.sampleRate);
-  dialog.set("channels", stored.channels);
-  const bool accepted = owner.editDialog(dialog, [](const DialogValues& values) {
-    const int32_t rate = values.number("rate");
-    return rate < kMinRawRate || rate > kMaxRawRate
-               ? std::optional<Refusal>(Refusal{kProductTitle, messages::kBadRawRate})
-               : std::nullopt;
-  });
-  if (!accepted) return JobResult::Cancelled;
-  writeRawLayout(family, {dialog.number("rate"), std::clamp(dialog.number("channels", 1), 1, 2),
-                          std::clamp(dialog.number("codec", stored.codec), 0, 8)});
-  return JobResult::Done;
+  const RawFamily& family = *format->rawFamily;
+  return askRawLayout(owner, family, openingDefaults(family)) ? JobResult::Done
+                                                              : JobResult::Cancelled;
 }
 
 TempWavName::TempWavName(const std::string& folder) {
@@ -222,9 +161,9 @@ JobResult LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& r
   if (AskRawLayout(request.path, owner, request.askRawLayout) == JobResult::Cancelled) {
     return JobResult::Cancelled;
   }
+  // ".mp3" is read through the decoding service.
   const bool mp3 = platform::extensionOf(request.path) == ".mp3";
-  OpenResult opened =
-      mp3 ? openMp3(request.path) : OpenSourceByExtension(progress, request.path, true);
+  OpenResult opened = OpenSourceByExtension(progress, request.path, true);
   if (opened.result != JobResult::Done) {
     request.failure = opened.failure;
     return opened.result;

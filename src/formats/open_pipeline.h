@@ -6,6 +6,7 @@
 
 #include "document/sample_stream.h"
 #include "document/wave_document.h"
+#include "formats/format_table.h"
 #include "platform/interaction.h"
 #include "platform/job.h"
 #include "platform/lock_file.h"
@@ -13,18 +14,16 @@
 
 namespace quillon {
 
-// The types the file chooser offers when opening: all audio files first, then each format.
-std::vector<FileChooserRequest::FileType> openableFileTypes();
-
 struct OpenResult {
   JobResult result = JobResult::Failed;  // Done: a source was built
   Ref<SampleSource> source;              // never null: a NullSource or a source with its status
   std::string failure;                   // the message that says why (always filled on failure)
 };
 
-// Builds a source for a path by its extension: ".wav", ".aif"/".aiff", ".au", ".gsm", ".vox"
-// (stored "VoxAudio" layout), ".raw"/".snd" ("RawAudio" layout), ".dct" and ".dart" (unwrapped
-// into a temporary WAV that is deleted with the source); anything else fails. When not `quiet`
+// Builds a source for a path by its extension, through the format table: ".wav", ".mp3" (the
+// decoding service), ".aif"/".aiff", ".au", ".gsm", ".vox" (stored "VoxAudio" layout),
+// ".raw"/".snd" ("RawAudio" layout), ".dct" and ".dart" (unwrapped into a temporary WAV that is
+// deleted with the source); anything else fails. When not `quiet`
 // the failure message is also shown through the job. `tempFolder` empty: the system's.
 OpenResult OpenSourceByExtension(Job& progress, const std::string& path, bool quiet,
                                  const std::string& tempFolder = {});
@@ -64,9 +63,8 @@ struct LoadRequest {
   std::string failure;  // filled when the load fails: why
 };
 
-// The whole load, as the work of a job: opens the source (".mp3" through the decoding service,
-// anything else by `OpenSourceByExtension`) and streams it into a new block of the document in
-// the source's own rate and channels.
+// The whole load, as the work of a job: opens the source by `OpenSourceByExtension` and streams it
+// into a new block of the document in the source's own rate and channels.
 JobResult LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& request);
 
 // Loads documents from files for `WaveDocument::createFromFile`: the load runs as a job titled

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -11,16 +10,12 @@
 #include "document/low_disk_guard.h"
 #include "document/wave_document.h"
 #include "effects/stream_transfer.h"
-#include "formats/aiff.h"
-#include "formats/au.h"
 #include "formats/bookmark_file.h"
 #include "formats/format_messages.h"
-#include "formats/gsm_file.h"
+#include "formats/format_table.h"
 #include "formats/open_pipeline.h"
-#include "formats/raw_file.h"
 #include "formats/tags.h"
 #include "formats/wav.h"
-#include "platform/codec_manager.h"
 #include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
@@ -29,103 +24,7 @@
 
 namespace quillon {
 
-const SaveFileType kSaveFileTypes[8] = {
-    {"Wave (*.wav)", ".wav", true},         {"MPEG Layer-3 (*.mp3)", ".mp3", false},
-    {"Apple AIFF(*.aif)", ".aif", true},    {"Apple AIFF(*.aiff)", ".aiff", true},
-    {"Sun AU (*.au)", ".au", true},         {"GSM (*.gsm)", ".gsm", true},
-    {"Dialogic Vox (*.vox)", ".vox", true}, {"Raw Audio (*.raw)", ".raw", true},
-};
-
 namespace {
-
-constexpr char kAuEncoder[] = "AuEncoder";
-constexpr char kAiffEncode[] = "AIFFEncode";
-constexpr char kInvalidValue[] = "Invalid value";
-constexpr char kPcmCodec[] = "PCM Uncompressed";
-constexpr char kGsmCodec[] = "GSM6.10 Native";
-
-bool offeredForSaving(const std::string& extension) {
-  return std::any_of(std::begin(kSaveFileTypes), std::end(kSaveFileTypes),
-                     [&](const SaveFileType& t) { return t.canSave && extension == t.extension; });
-}
-
-// The GSM 06.10 record at a rate: 65-byte blocks of 320 samples.
-WaveFormatRecord gsmRecord(uint32_t rate) {
-  WaveFormatRecord record;
-  record.tag = 49;
-  record.channels = 1;
-  record.sampleRate = rate;
-  const struct {
-    uint32_t rate, bytes;
-  } known[] = {{8000, 1625},  {11025, 2239}, {16000, 3250},
-               {22050, 4478}, {32000, 6500}, {44100, 8957}};
-  record.averageBytesPerSecond = rate * 65 / 320;
-  for (const auto& k : known) {
-    if (k.rate == rate) record.averageBytesPerSecond = k.bytes;
-  }
-  record.blockAlign = 65;
-  record.bitsPerSample = 0;
-  record.extraSize = 2;
-  record.extra[0] = 320 & 0xFF;
-  record.extra[1] = 320 >> 8;
-  return record;
-}
-
-// A driver's standard format of a tag at a rate and channel count, with the driver's ids.
-std::optional<WaveFormatRecord> driverFormat(uint16_t tag, uint32_t rate, uint16_t channels) {
-  for (const auto& driver : platform::CodecManager::instance().drivers()) {
-    for (const platform::WaveFormat& format : driver->standardFormats(tag)) {
-      if (format.sampleRate == rate && format.channels == channels) {
-        return WaveFormatRecord::fromWaveFormat(format, driver->manufacturerId(),
-                                                driver->productId());
-      }
-    }
-  }
-  return std::nullopt;
-}
-
-// The name a codec entry has in the WAV format dialog.
-std::string codecName(const WaveFormatRecord& record) {
-  if (record.tag == 1) return kPcmCodec;
-  if (record.tag == 49) return kGsmCodec;
-  return wavCodecNameForTag(record.tag);
-}
-
-// The record that a codec, rate, channel count and bit depth name.
-std::optional<WaveFormatRecord> recordFor(const std::string& codec, int32_t rate, int channels,
-                                          int bits) {
-  if (rate <= 0 || channels < 1 || channels > 2) return std::nullopt;
-  if (codec == kPcmCodec) {
-    if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return std::nullopt;
-    return WaveFormatRecord::pcm(uint32_t(rate), uint16_t(channels), uint16_t(bits));
-  }
-  if (codec == kGsmCodec)
-    return channels == 1 ? std::optional(gsmRecord(uint32_t(rate))) : std::nullopt;
-  for (const auto& driver : platform::CodecManager::instance().drivers()) {
-    for (uint16_t tag : driver->formatTags()) {
-      if (wavCodecNameForTag(tag) == codec)
-        return driverFormat(tag, uint32_t(rate), uint16_t(channels));
-    }
-  }
-  return std::nullopt;
-}
-
-// The old file's WAV format, adapted to the document's rate and channels: a codec keeps its tag
-// but takes the format its driver offers for the new layout.
-WaveFormatRecord adaptWavFormat(WaveFormatRecord record, int32_t rate, int channels) {
-  const bool sameLayout = record.sampleRate == uint32_t(rate) && record.channels == channels;
-  record.sampleRate = uint32_t(rate);
-  record.channels = uint16_t(channels);
-  if (!sameLayout && record.tag != 1 && record.tag != 3 && record.tag != 49) {
-    if (auto offered = driverFormat(record.tag, uint32_t(rate), uint16_t(channels)))
-      return *offered;
-  }
-  return record;
-}
-
-int32_t storedNumber(const char* subKey, const char* name, int32_t fallback) {
-  return settings::readNumber(subKey, name, fallback);
-}
 
 class SaveJob : public Job {
  public:
@@ -158,7 +57,7 @@ FileChooserRequest saveChooser(const char* title, std::string proposedName) {
   request.title = title;
   request.folder = settings::kSaveAsDir.read();
   request.proposedName = std::move(proposedName);
-  for (const SaveFileType& type : kSaveFileTypes) {
+  for (const SaveFileType& type : saveFileTypes()) {
     if (type.canSave) request.types.push_back({type.text, type.extension});
   }
   request.preferredExtension = std::string(".").append(settings::kSaveAsFormat.read());
@@ -185,94 +84,18 @@ void rememberChoice(const std::string& path) {
 
 }  // namespace
 
-bool CanSaveExtension(const std::string& extension) {
-  static const char* const kWritten[] = {".wav", ".aiff", ".aif", ".au", ".gsm", ".raw", ".vox"};
-  return std::find(std::begin(kWritten), std::end(kWritten), extension) != std::end(kWritten);
-}
-
 Ref<SampleSink> CreateSinkForExtension(const std::string& path, int32_t sampleRate, int channels) {
   const std::string extension = platform::extensionOf(path);
-  if (extension == ".wav") return CreateWavSink(path, readDefaultWavFormat(sampleRate, channels));
-  if (extension == ".au") {
-    return CreateAuSink(path, storedNumber(kAuEncoder, "CodecIndex", 0),
-                        storedNumber(kAuEncoder, "SampleRate", 44100),
-                        storedNumber(kAuEncoder, "Channels", 2));
-  }
-  if (extension == ".aiff" || extension == ".aif") {
-    return CreateAiffSink(path, storedNumber(kAiffEncode, "SampleRate", sampleRate),
-                          storedNumber(kAiffEncode, "Channels", channels),
-                          storedNumber(kAiffEncode, "SampleSize", 16));
-  }
-  if (extension == ".gsm") return CreateGsmSink(path);
-  if (extension == ".vox") {
-    return CreateRawSink(path, readRawLayout(kVoxAudioFamily, {sampleRate, channels, 0}));
-  }
-  if (extension == ".raw") {
-    return CreateRawSink(path, readRawLayout(kRawAudioFamily, {sampleRate, channels, 3}));
-  }
-  return makeRef<NullSink>();
+  const FileFormat* format = formatForExtension(extension);
+  if (!format || !format->saveTextOf(extension)) return makeRef<NullSink>();
+  return format->createSink(path, sampleRate, channels);
 }
 
 bool EditFormatSettings(const std::string& extension, Interaction& owner, int32_t sampleRate,
                         int channels) {
-  if (extension == ".gsm") return true;
-  if (extension == ".wav") {
-    WaveFormatRecord stored = readDefaultWavFormat(sampleRate, channels);
-    const int32_t rate = int32_t(stored.sampleRate) < 0 ? 44100 : int32_t(stored.sampleRate);
-    const int bits = stored.channels && stored.sampleRate
-                         ? int(int64_t{stored.averageBytesPerSecond} * 8 /
-                               (int64_t{stored.sampleRate} * stored.channels))
-                         : 16;
-    DialogValues dialog{"LWaveEncodeDlg", {}};
-    dialog.set("codec", codecName(stored));
-    dialog.set("rate", rate);
-    dialog.set("channels", stored.channels);
-    dialog.set("bits", bits == 8 || bits == 24 || bits == 32 ? bits : 16);
-    auto pick = [](const DialogValues& v) {
-      return recordFor(v.text("codec"), v.number("rate"), v.number("channels"), v.number("bits"));
-    };
-    if (!owner.editDialog(dialog, [&](const DialogValues& v) -> std::optional<Refusal> {
-          if (pick(v)) return std::nullopt;
-          return Refusal{kInvalidValue, "There is no " + v.text("codec") + " format for " +
-                                            v.text("rate") + " Hz with " + v.text("channels") +
-                                            " channel(s)."};
-        })) {
-      return false;
-    }
-    return writeDefaultWavFormat(*pick(dialog));
-  }
-  if (extension == ".au") {
-    DialogValues dialog{"LAuSettingsDlg", {}};
-    dialog.set("codec", storedNumber(kAuEncoder, "CodecIndex", 0));
-    dialog.set("rate", storedNumber(kAuEncoder, "SampleRate", 44100));
-    dialog.set("channels", storedNumber(kAuEncoder, "Channels", 2));
-    if (!owner.editDialog(dialog, nullptr)) return false;
-    settings::writeNumber(kAuEncoder, "SampleRate", dialog.number("rate"));
-    settings::writeNumber(kAuEncoder, "Channels", std::clamp(dialog.number("channels"), 1, 2));
-    settings::writeNumber(kAuEncoder, "CodecIndex", std::clamp(dialog.number("codec"), 0, 3));
-    return true;
-  }
-  if (extension == ".aiff" || extension == ".aif") {
-    DialogValues dialog{"LAIFFEncodeDlg", {}};
-    dialog.set("rate", storedNumber(kAiffEncode, "SampleRate", 44100));
-    dialog.set("bits", storedNumber(kAiffEncode, "SampleSize", 16));
-    dialog.set("channels", storedNumber(kAiffEncode, "Channels", 2));
-    if (!owner.editDialog(dialog, nullptr)) return false;
-    const int32_t rate = dialog.number("rate");
-    settings::writeNumber(kAiffEncode, "SampleSize", dialog.number("bits", 16));
-    settings::writeNumber(kAiffEncode, "SampleRate", rate == 0 ? 44100 : rate);
-    settings::writeNumber(kAiffEncode, "Channels", std::clamp(dialog.number("channels"), 1, 2));
-    return true;
-  }
-  if (extension == ".vox" || extension == ".raw") {
-    const bool vox = extension == ".vox";
-    const char* family = vox ? kVoxAudioFamily : kRawAudioFamily;
-    const RawLayout initial = vox ? RawLayout{sampleRate, channels, 0} : RawLayout{44100, 1, 3};
-    writeRawLayout(family, readRawLayout(family, initial));
-    bool ask = true;
-    return AskRawLayout("x" + extension, owner, ask) == JobResult::Done;
-  }
-  return false;
+  const FileFormat* format = formatForExtension(extension);
+  if (!format || !format->saveTextOf(extension)) return false;
+  return !format->editSettings || format->editSettings(owner, sampleRate, channels);
 }
 
 JobResult SaveTask(Job& progress, Interaction& owner, const SaveRequest& request) {
@@ -329,7 +152,7 @@ bool SaveDocument(DocumentView& view, bool saveAs) {
   }
   if (platform::parentFolder(document->path).empty()) return SaveDocumentAs(view);
   const std::string extension = platform::extensionOf(document->path);
-  if (!offeredForSaving(extension)) {
+  if (!CanSaveExtension(extension)) {
     if (view.interaction().messageBox(kProductTitle, messages::kSaveFormatUnsupported,
                                       MessageIcon::Question,
                                       MessageButtons::YesNo) == Answer::Yes) {

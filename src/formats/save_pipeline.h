@@ -8,22 +8,12 @@
 #include "document/document_view.h"
 #include "document/sample_stream.h"
 #include "document/tag_list.h"
+#include "formats/format_table.h"
 #include "formats/wave_format_record.h"
 #include "platform/interaction.h"
 #include "platform/job.h"
 
 namespace quillon {
-
-// The save chooser's file types, in list order; only those that can be saved are offered.
-struct SaveFileType {
-  const char* text;
-  const char* extension;
-  bool canSave;
-};
-extern const SaveFileType kSaveFileTypes[8];
-
-// The extensions written in-process: ".wav", ".aiff", ".aif", ".au", ".gsm", ".raw", ".vox".
-bool CanSaveExtension(const std::string& extension);
 
 // The writer for a path's extension, configured from the stored per-format settings (rate and
 // channels are the document's, for the settings that default to them); a NullSink for anything

@@ -1,13 +1,18 @@
 #include "formats/tags.h"
 
 #include "formats/broadcast_tags.h"
+#include "formats/format_table.h"
 #include "formats/id3_tags.h"
 #include "formats/riff_info_tags.h"
-#include "platform/paths.h"
 #include "platform/text_encoding.h"
 
 namespace quillon {
 namespace {
+
+TagFamily tagFamilyOf(const std::string& path) {
+  const FileFormat* format = formatOf(path);
+  return format ? format->tags : TagFamily::None;
+}
 
 // The byte length of the UTF-8 character that starts with `lead`.
 size_t utf8Length(unsigned char lead) {
@@ -31,9 +36,9 @@ bool isValidUtf8(std::string_view bytes) {
 }  // namespace
 
 bool ReadTags(TagList& tags, const std::string& path, int wavKinds) {
-  const std::string extension = platform::extensionOf(path);
-  if (extension == ".mp3") return readId3Tags(tags, path);
-  if (extension != ".wav") return false;
+  const TagFamily family = tagFamilyOf(path);
+  if (family == TagFamily::Id3) return readId3Tags(tags, path);
+  if (family != TagFamily::Riff) return false;
   switch (wavKinds) {
     case kWavInfoTags:
       return readRiffInfoTags(tags, path);
@@ -53,9 +58,9 @@ bool ReadTags(TagList& tags, const std::string& path, int wavKinds) {
 }
 
 bool WriteTags(const TagList& tags, const std::string& path, int wavKinds) {
-  const std::string extension = platform::extensionOf(path);
-  if (extension == ".mp3") return writeId3Tags(tags, path);
-  if (extension != ".wav") return false;
+  const TagFamily family = tagFamilyOf(path);
+  if (family == TagFamily::Id3) return writeId3Tags(tags, path);
+  if (family != TagFamily::Riff) return false;
   switch (wavKinds) {
     case kWavInfoTags:
       return writeRiffInfoTags(tags, path);

@@ -7,6 +7,8 @@
 #include "formats/sample_encoding.h"
 #include "formats/wave_format_record.h"
 #include "platform/file.h"
+#include "platform/form.h"
+#include "platform/interaction.h"
 #include "platform/ref_counted.h"
 
 namespace quillon {
@@ -44,5 +46,17 @@ WaveFormatRecord ReadWavFormat(const std::string& path);
 WaveFormatRecord readDefaultWavFormat(int32_t sampleRate, int channels);
 bool writeDefaultWavFormat(const WaveFormatRecord& format);
 std::string defaultWavFormatPath();
+
+// The WAV format picker ("LWaveEncodeDlg"): "codec" ("PCM Uncompressed", "GSM6.10 Native" and the
+// names of the installed drivers' formats), "rate", "channels" ("Mono" 1, "Stereo" 2) and "bits";
+// OK is refused when no such format exists, and rewrites "WavCodec.wff".
+extern const Form kWavFormatForm;
+bool EditWavFormat(Interaction& owner, int32_t documentRate, int documentChannels);
+// The WAV writer for the stored default format.
+Ref<SampleSink> CreateWavSinkFromSettings(const std::string& path, int32_t documentRate,
+                                          int documentChannels);
+// A file's WAV format adapted to another rate and channel count: a codec keeps its tag but takes
+// the format its driver offers for the new layout.
+WaveFormatRecord adaptWavFormat(WaveFormatRecord record, int32_t rate, int channels);
 
 }  // namespace quillon

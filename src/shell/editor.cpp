@@ -3,6 +3,7 @@
 #include "document/document_messages.h"
 #include "formats/open_pipeline.h"
 #include "formats/save_pipeline.h"
+#include "platform/form.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
 #include "platform/text_format.h"
@@ -14,8 +15,18 @@
 namespace quillon {
 namespace {
 
-constexpr int32_t kMinNewRate = 6000;
-constexpr int32_t kMaxNewRate = 96000;
+constexpr FormField kNewFileFields[] = {{.name = "rate",
+                                         .kind = FieldKind::Number,
+                                         .label = "Sample Rate",
+                                         .unit = "Hz",
+                                         .setting = &settings::kSelectedSampleRate},
+                                        {.name = "channels",
+                                         .kind = FieldKind::Choice,
+                                         .label = "Channels",
+                                         .choices = kChannelChoices,
+                                         .setting = &settings::kSelectedChannels}};
+constexpr FormCheck kNewFileChecks[] = {
+    {"rate", 6000, 96000, "", messages::kBadNewFileRate, MessageIcon::Error}};
 
 bool hasFolder(const std::string& path) {
   return !platform::parentFolder(path).empty();
@@ -32,6 +43,11 @@ FileChooserRequest openChooser(const std::string& folder, const std::string& ext
 }
 
 }  // namespace
+
+const Form kNewFileForm{.dialog = messages::kNewFileDialog,
+                        .caption = messages::kNewFileDialog,
+                        .fields = kNewFileFields,
+                        .checks = kNewFileChecks};
 
 Editor::Editor(MainWindow& window)
     : window_(window), defaultView_(std::make_unique<DefaultView>(window.interaction())) {
@@ -87,20 +103,10 @@ bool Editor::newFile() {
   int32_t rate = settings::kDefaultSampleRate.read();
   int channels = settings::kDefaultChannels.read();
   if (settings::kPromptSampleAndChannels.read()) {
-    DialogValues dialog{messages::kNewFileDialog, {}};
-    dialog.set("rate", settings::kSelectedSampleRate.read());
-    dialog.set("channels", settings::kSelectedChannels.read());
-    const bool accepted = interaction().editDialog(dialog, [](const DialogValues& v) {
-      const int32_t r = v.number("rate");
-      return r < kMinNewRate || r > kMaxNewRate
-                 ? std::optional<Refusal>(Refusal{"", messages::kBadNewFileRate})
-                 : std::nullopt;
-    });
-    if (!accepted) return false;
-    rate = dialog.number("rate");
-    channels = dialog.number("channels") == 1 ? 1 : 2;
-    settings::kSelectedSampleRate.write(rate);
-    settings::kSelectedChannels.write(channels);
+    DialogValues values;
+    if (!askForm(interaction(), kNewFileForm, values)) return false;
+    rate = values.number("rate");
+    channels = values.number("channels");
   }
   const int32_t number = settings::kUntitledCount.read();
   settings::kUntitledCount.write(number + 1);

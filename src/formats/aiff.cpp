@@ -12,13 +12,7 @@ namespace {
 
 // Sizes up to 8 bits write 8-bit samples, larger ones 16-bit.
 constexpr FormChoice kSampleSizes[] = {{"8", 8}, {"16", 16}};
-constexpr FormField kAiffFields[] = {{.name = "rate",
-                                      .kind = FieldKind::Number,
-                                      .label = "Sample Rate",
-                                      .unit = "Hz",
-                                      .choices = kSampleRateChoices,
-                                      .setting = &settings::kAiffSampleRate,
-                                      .zeroAs = 44100},
+constexpr FormField kAiffFields[] = {sampleRateField(&settings::kAiffSampleRate, 44100),
                                      {.name = "bits",
                                       .kind = FieldKind::Number,
                                       .label = "Sample Size",
@@ -26,11 +20,7 @@ constexpr FormField kAiffFields[] = {{.name = "rate",
                                       .choices = kSampleSizes,
                                       .setting = &settings::kAiffSampleSize,
                                       .zeroAs = 16},
-                                     {.name = "channels",
-                                      .kind = FieldKind::Choice,
-                                      .label = "Channels",
-                                      .choices = kChannelChoices,
-                                      .setting = &settings::kAiffChannels}};
+                                     channelsField(&settings::kAiffChannels)};
 constexpr FormValue kAiffDefaults[] = {{"rate", 44100}, {"channels", 2}};
 
 Ref<SampleSource> failed(SourceStatus status) {

@@ -14,17 +14,8 @@ constexpr FormField kAuFields[] = {{.name = "codec",
                                     .label = "Encoding",
                                     .choices = kAuCodecs,
                                     .setting = &settings::kAuCodecIndex},
-                                   {.name = "rate",
-                                    .kind = FieldKind::Number,
-                                    .label = "Sample Rate",
-                                    .unit = "Hz",
-                                    .choices = kSampleRateChoices,
-                                    .setting = &settings::kAuSampleRate},
-                                   {.name = "channels",
-                                    .kind = FieldKind::Choice,
-                                    .label = "Channels",
-                                    .choices = kChannelChoices,
-                                    .setting = &settings::kAuChannels}};
+                                   sampleRateField(&settings::kAuSampleRate),
+                                   channelsField(&settings::kAuChannels)};
 constexpr FormValue kAuDefaults[] = {{"codec", 0}, {"rate", 44100}, {"channels", 2}};
 
 constexpr uint32_t kEncodingMuLaw = 1;

@@ -32,17 +32,8 @@ constexpr std::array<FormField, 3> layoutFields(const RawFamily& family) {
             .label = "Encoding",
             .choices = kCodecs,
             .setting = &family.codec},
-           {.name = "rate",
-            .kind = FieldKind::Number,
-            .label = "Sample Rate",
-            .unit = "Hz",
-            .choices = kSampleRateChoices,
-            .setting = &family.sampleRate},
-           {.name = "channels",
-            .kind = FieldKind::Choice,
-            .label = "Channels",
-            .choices = kChannelChoices,
-            .setting = &family.channels}}};
+           sampleRateField(&family.sampleRate),
+           channelsField(&family.channels)}};
 }
 constexpr auto kRawAudioFields = layoutFields(kRawAudioFamily);
 constexpr auto kVoxAudioFields = layoutFields(kVoxAudioFamily);

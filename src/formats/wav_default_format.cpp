@@ -92,15 +92,8 @@ std::vector<std::string> codecNames() {
 constexpr FormChoice kBitDepths[] = {{"8", 8}, {"16", 16}, {"24", 24}, {"32", 32}};
 constexpr FormField kWavFormatFields[] = {
     {.name = "codec", .kind = FieldKind::Choice, .label = "Codec", .choiceTexts = codecNames},
-    {.name = "rate",
-     .kind = FieldKind::Number,
-     .label = "Sample Rate",
-     .unit = "Hz",
-     .choices = kSampleRateChoices},
-    {.name = "channels",
-     .kind = FieldKind::Choice,
-     .label = "Channels",
-     .choices = kChannelChoices},
+    sampleRateField(),
+    channelsField(),
     {.name = "bits", .kind = FieldKind::Choice, .label = "Bits", .choices = kBitDepths}};
 
 std::optional<WaveFormatRecord> recordOf(const DialogValues& values) {

@@ -10,20 +10,13 @@ int32_t FormField::upDownStep() const {
   return int32_t(std::max<int64_t>((int64_t{maximum} - minimum) / 32, 1));
 }
 
-int32_t FormField::lowest() const {
-  if (kind == FieldKind::Check) return 0;
-  if (kind != FieldKind::Choice || choices.empty()) return minimum;
-  return std::min_element(choices.begin(), choices.end(),
-                          [](const auto& a, const auto& b) { return a.value < b.value; })
-      ->value;
-}
-
-int32_t FormField::highest() const {
-  if (kind == FieldKind::Check) return 1;
-  if (kind != FieldKind::Choice || choices.empty()) return maximum;
-  return std::max_element(choices.begin(), choices.end(),
-                          [](const auto& a, const auto& b) { return a.value < b.value; })
-      ->value;
+std::pair<int32_t, int32_t> FormField::range() const {
+  if (kind == FieldKind::Check) return {0, 1};
+  if (kind != FieldKind::Choice || choices.empty()) return {minimum, maximum};
+  const auto [low, high] =
+      std::minmax_element(choices.begin(), choices.end(),
+                          [](const auto& a, const auto& b) { return a.value < b.value; });
+  return {low->value, high->value};
 }
 
 int32_t FormField::typedValue(const std::string& text) const {
@@ -38,7 +31,8 @@ int32_t FormField::typedValue(const std::string& text) const {
 }
 
 int32_t FormField::controlValue(const std::string& text) const {
-  return std::clamp(typedValue(text), lowest(), highest());
+  const auto [low, high] = range();
+  return std::clamp(typedValue(text), low, high);
 }
 
 const FormField* Form::field(std::string_view name) const {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/interaction.h"
@@ -93,8 +94,9 @@ struct FormField {
   // The up-down control's step.
   int32_t upDownStep() const;
   // The lowest and highest value the control offers (a choice: its lowest and highest entry).
-  int32_t lowest() const;
-  int32_t highest() const;
+  std::pair<int32_t, int32_t> range() const;
+  int32_t lowest() const { return range().first; }
+  int32_t highest() const { return range().second; }
   // The number a value's text stands for: a choice's text becomes its value (a number names
   // itself), a decibel's "off" kDecibelOff, a 0 `zeroAs`. Not for texts.
   int32_t typedValue(const std::string& text) const;
@@ -123,6 +125,26 @@ struct Form {
 // Checks see the typed values, before they are kept to their range (a typed 401 is refused, not
 // made 400).
 std::optional<Refusal> refusalFor(const Form& form, const DialogValues& values);
+
+// Fields that several dialogs share: the channel list ("Mono" 1, "Stereo" 2), and the sample rate
+// typed or picked from kSampleRateChoices.
+constexpr FormField channelsField(const settings::NumberSetting* setting = nullptr) {
+  return {.name = "channels",
+          .kind = FieldKind::Choice,
+          .label = "Channels",
+          .choices = kChannelChoices,
+          .setting = setting};
+}
+constexpr FormField sampleRateField(const settings::NumberSetting* setting = nullptr,
+                                    int32_t zeroAs = 0) {
+  return {.name = "rate",
+          .kind = FieldKind::Number,
+          .label = "Sample Rate",
+          .unit = "Hz",
+          .choices = kSampleRateChoices,
+          .setting = setting,
+          .zeroAs = zeroAs};
+}
 
 // Runs a form: fields the caller did not preset start from their settings (kept to their
 // range), the dialog is shown, and on OK every number is made the control's value (choice texts

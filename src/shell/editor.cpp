@@ -20,11 +20,7 @@ constexpr FormField kNewFileFields[] = {{.name = "rate",
                                          .label = "Sample Rate",
                                          .unit = "Hz",
                                          .setting = &settings::kSelectedSampleRate},
-                                        {.name = "channels",
-                                         .kind = FieldKind::Choice,
-                                         .label = "Channels",
-                                         .choices = kChannelChoices,
-                                         .setting = &settings::kSelectedChannels}};
+                                        channelsField(&settings::kSelectedChannels)};
 constexpr FormCheck kNewFileChecks[] = {
     {"rate", 6000, 96000, "", messages::kBadNewFileRate, MessageIcon::Error}};
 

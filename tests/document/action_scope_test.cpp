@@ -11,13 +11,8 @@
 #include "support/fake_document_view.h"
 #include "support/temp_environment.h"
 
-namespace quillon {
+namespace quillon::testing {
 namespace {
-
-using testing::DocumentTest;
-using testing::FakeDocumentView;
-using testing::readAll;
-using testing::writeClip;
 
 std::optional<uint64_t> noRoom(const std::string&) {
   return uint64_t{1} << 20;
@@ -217,4 +212,4 @@ TEST_F(ActionScopeTest, UndoAndRedoCommandsMarkModifiedAndCallTheHooks) {
 }
 
 }  // namespace
-}  // namespace quillon
+}  // namespace quillon::testing

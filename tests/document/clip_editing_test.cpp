@@ -5,13 +5,8 @@
 #include "support/signals.h"
 #include "support/temp_environment.h"
 
-namespace quillon {
+namespace quillon::testing {
 namespace {
-
-using testing::DocumentTest;
-using testing::ramp;
-using testing::readAll;
-using testing::writeClip;
 
 using ClipEditingTest = DocumentTest;
 
@@ -152,4 +147,4 @@ TEST_F(ClipEditingTest, ReplaceAndSilenceKeepTheLengthOfEqualRanges) {
 }
 
 }  // namespace
-}  // namespace quillon
+}  // namespace quillon::testing

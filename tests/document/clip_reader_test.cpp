@@ -7,13 +7,8 @@
 #include "support/signals.h"
 #include "support/temp_environment.h"
 
-namespace quillon {
+namespace quillon::testing {
 namespace {
-
-using testing::DocumentTest;
-using testing::ramp;
-using testing::readAll;
-using testing::writeClip;
 
 using ClipReaderTest = DocumentTest;
 
@@ -132,4 +127,4 @@ TEST_F(ClipReaderTest, ATruncatedSampleFileFailsTheRead) {
 }
 
 }  // namespace
-}  // namespace quillon
+}  // namespace quillon::testing

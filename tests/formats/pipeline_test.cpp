@@ -22,13 +22,8 @@
 #include "support/peer_tools.h"
 #include "support/temp_environment.h"
 
-namespace quillon {
+namespace quillon::testing {
 namespace {
-
-using testing::DocumentTest;
-using testing::FakeDocumentView;
-using testing::readAll;
-using testing::writeClip;
 
 class PipelineTest : public DocumentTest {
  protected:
@@ -273,4 +268,4 @@ TEST_F(PipelineTest, ASourceOfNoFramesLoadsAnEmptyDocument) {
 }
 
 }  // namespace
-}  // namespace quillon
+}  // namespace quillon::testing

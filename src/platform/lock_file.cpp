@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,13 +22,17 @@ constexpr auto kRetryPause = std::chrono::microseconds(500);
 }  // namespace
 
 LockFile::LockFile(LockFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
+    : path_(std::move(other.path_)),
+      create_(other.create_),
+      fd_(std::exchange(other.fd_, -1)),
       locked_(std::exchange(other.locked_, false)),
       error_(other.error_) {}
 
 LockFile& LockFile::operator=(LockFile&& other) noexcept {
   if (this != &other) {
     close();
+    path_ = std::move(other.path_);
+    create_ = other.create_;
     fd_ = std::exchange(other.fd_, -1);
     locked_ = std::exchange(other.locked_, false);
     error_ = other.error_;
@@ -38,18 +43,27 @@ LockFile& LockFile::operator=(LockFile&& other) noexcept {
 bool LockFile::open(const std::string& path, bool create) {
   close();
   error_ = 0;
+  path_ = path;
+  create_ = create;
   if (create) {
     const std::string folder = parentFolder(path);
     if (!folder.empty() && !makeFolders(folder)) {
       error_ = errno ? errno : ENOENT;
       return false;
     }
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   } else {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   }
   if (fd_ < 0) error_ = errno;
   return fd_ >= 0;
+}
+
+bool LockFile::stillNamed() const {
+  struct stat named {
+  }, opened{};
+  return ::stat(path_.c_str(), &named) == 0 && ::fstat(fd_, &opened) == 0 &&
+         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
 }
 
 bool LockFile::lock(Mode mode, int milliseconds) {
@@ -63,7 +77,12 @@ bool LockFile::lock(Mode mode, int milliseconds) {
   for (;;) {
     if (::flock(fd_, operation | (forever ? 0 : LOCK_NB)) == 0) {
       locked_ = true;
-      return true;
+      if (!create_ || stillNamed()) return true;
+      // The holder removed (or replaced) the file before we got it: ours names nothing. Take
+      // the file that the path names now.
+      const std::string path = path_;
+      if (!open(path, create_)) return false;
+      continue;
     }
     error_ = errno;
     if (error_ == EINTR) continue;

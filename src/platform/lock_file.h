@@ -7,6 +7,9 @@ namespace quillon::platform {
 // An advisory lock (flock) on a lock file, held while the object holds it and released when the
 // object goes, when it unlocks, or when the process ends in any way. The lock belongs to the
 // open file, so two LockFile objects of one process exclude each other like two processes do.
+// Lock files are never opened through a symbolic link, and a lock on a file opened to be created
+// counts only while the path still names it: one that its holder removed is never taken for the
+// lock.
 class LockFile {
  public:
   enum class Mode { Shared, Exclusive };
@@ -28,7 +31,8 @@ class LockFile {
   // Takes the lock, or changes the one held to `mode`: waits without limit (kForever), not at
   // all (kNoWait) or up to `milliseconds`. False (with `error()`, EWOULDBLOCK when others hold
   // it) when the lock was not taken. A change is not atomic: the system drops the lock held
-  // before first, so after a failed change no lock is held.
+  // before first, so after a failed change no lock is held. When the file was removed while
+  // waiting, the file the path names now is opened (made, with `create`) and locked instead.
   bool lock(Mode mode, int milliseconds = kForever);
   // Releases the lock; the file stays open.
   void unlock();
@@ -45,6 +49,10 @@ class LockFile {
   static LockFile acquire(const std::string& path, Mode mode, int milliseconds = kForever);
 
  private:
+  bool stillNamed() const;
+
+  std::string path_;
+  bool create_ = true;
   int fd_ = -1;
   bool locked_ = false;
   int error_ = 0;

@@ -1,6 +1,8 @@
 #include "platform/lock_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -62,6 +64,29 @@ TEST(LockFileTest, ATimedTryGetsALockReleasedWhileItWaits) {
   ASSERT_TRUE(waiter.open(path));
   EXPECT_TRUE(waiter.lock(Mode::Shared, 10000));
   release.join();
+}
+
+// A holder that removes its lock file before it lets go (as the temporary WAV names do) never
+// hands the removed file to a waiter: the waiter locks the file the path names afterwards.
+TEST(LockFileTest, AFileRemovedByItsHolderIsNeverTakenForTheLock) {
+  testing::TempEnvironment env;
+  const std::string path = env.path("c.lock");
+  LockFile holder = LockFile::acquire(path, Mode::Exclusive);
+  LockFile waiter;
+  ASSERT_TRUE(waiter.open(path));
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ::unlink(path.c_str());
+    holder.close();
+  });
+  ASSERT_TRUE(waiter.lock(Mode::Exclusive, 10000));
+  release.join();
+  struct stat named {
+  }, held{};
+  ASSERT_EQ(::stat(path.c_str(), &named), 0);
+  ASSERT_EQ(::fstat(waiter.descriptor(), &held), 0);
+  EXPECT_EQ(named.st_ino, held.st_ino);
+  EXPECT_FALSE(LockFile::acquire(path, Mode::Shared, LockFile::kNoWait).locked());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Quillon and runs every test: the normal build first, then the
-# AddressSanitizer/UndefinedBehaviorSanitizer build. `./test.sh --fast` skips the sanitizer build.
+# Installs what is missing, builds Quillon and runs every test: the normal build first (Release, as
+# packagers build it), then the AddressSanitizer/UndefinedBehaviorSanitizer build (Debug).
+# `./test.sh --fast` skips the sanitizer build. Warnings are errors in all of them.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh test
@@ -26,7 +27,7 @@ fuzz_smoke() {
   echo "== fuzz smoke" >&2
   cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
     -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON -DQUILLON_SANITIZE=ON -DQUILLON_BUILD_BENCH=OFF \
-    >/dev/null
+    -DQUILLON_WERROR=ON >/dev/null
   local targets
   targets=$(sed -n 's/^quillon_fuzz_target(\([a-z0-9_]*\).*/\1/p' tests/fuzz/CMakeLists.txt)
   cmake --build build-fuzz --target $targets
@@ -41,9 +42,10 @@ fuzz_smoke() {
   rm -rf "$work"
 }
 
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build -DCMAKE_BUILD_TYPE=Release -DQUILLON_WERROR=ON
 if [ $fast -eq 0 ]; then
-  run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DQUILLON_BUILD_BENCH=OFF
+  run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DQUILLON_BUILD_BENCH=OFF \
+    -DQUILLON_WERROR=ON
   fuzz_smoke
 fi
 echo "== all tests passed" >&2

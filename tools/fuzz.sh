@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 target=${1:?usage: tools/fuzz.sh TARGET SECONDS}
 seconds=${2:-60}
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
-  -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON -DQUILLON_SANITIZE=ON -DQUILLON_BUILD_BENCH=OFF >/dev/null
+  -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON -DQUILLON_SANITIZE=ON -DQUILLON_BUILD_BENCH=OFF \
+  -DQUILLON_WERROR=ON >/dev/null
 cmake --build build-fuzz --target "$target"
 mkdir -p "build-fuzz/corpus/$target" build-fuzz/crashes
 exec "build-fuzz/tests/fuzz/$target" -max_total_time="$seconds" -artifact_prefix=build-fuzz/crashes/ \

@@ -243,7 +243,7 @@ DeviceOpen ClockedInputDevice::open(const DeviceFormat& format, bool) {
   }
   if (!options_.path.empty()) {
     Ref<SampleSource> file = OpenWavSource(options_.path);
-    if (file->status() != 0) {
+    if (file->status() != SourceStatus::Ok) {
       error_ = "cannot read " + options_.path;
       return DeviceOpen::Failed;
     }

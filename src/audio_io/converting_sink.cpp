@@ -67,11 +67,11 @@ void ConvertingSink::rebuild() {
 }
 
 bool ConvertingSink::write(const Sample* buffer, int32_t frames) {
-  if (frames <= 0) return !(status() & kSinkFailed);
+  if (frames <= 0) return !failed();
   fifo_->push(buffer, frames);
   addFramesWritten(frames);
   if (!pull(false)) fail(target_->ioError());
-  return !(status() & kSinkFailed);
+  return !failed();
 }
 
 // Passes on the converted frames that are ready (all of them once the input is closed).
@@ -104,7 +104,7 @@ void ConvertingSink::drain() {
 
 bool ConvertingSink::finish() {
   drain();
-  return target_->finish() && !(status() & kSinkFailed);
+  return target_->finish() && !failed();
 }
 
 }  // namespace quillon

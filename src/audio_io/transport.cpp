@@ -54,7 +54,7 @@ Ref<SampleSource> Transport::playSource(WaveDocument& document, int speedIndex, 
   }
   if (loop) {
     auto looped = makeRef<LoopStream>(source, document.selectionOrStart(), length);
-    if (looped->status() == kSourceOk) source = looped;  // an empty range plays once
+    if (looped->status() == SourceStatus::Ok) source = looped;  // an empty range plays once
   }
   return source;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "browser/browser_messages.h"
+#include "platform/paths.h"
 #include "platform/text_format.h"
 #include "platform/xdg_dirs.h"
 

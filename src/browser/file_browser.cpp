@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/paths.h"
 #include "platform/xdg_dirs.h"
 
 namespace quillon::browser {

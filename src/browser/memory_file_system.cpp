@@ -1,5 +1,6 @@
 #include "browser/memory_file_system.h"
 
+#include "platform/paths.h"
 #include "platform/xdg_dirs.h"
 
 namespace quillon::browser {

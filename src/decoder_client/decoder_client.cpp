@@ -2,11 +2,9 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +13,7 @@
 
 #include "decoder_service/decoder_protocol.h"
 #include "decoder_service/service_log.h"
+#include "platform/paths.h"
 #include "platform/text_encoding.h"
 #include "platform/text_format.h"
 #include "platform/xdg_dirs.h"
@@ -31,16 +30,15 @@ constexpr int kPollMicroseconds = 250;
 constexpr int kPollingPause = 64;
 const bool kPollingUseful = ::sysconf(_SC_NPROCESSORS_ONLN) > 1;
 // How long a request waits for another editor's request to finish before giving up.
-constexpr auto kRequestLockWait = std::chrono::milliseconds(5000);
+constexpr int kRequestLockMilliseconds = 5000;
 
 std::string named(const char* format) {
   return formatMessage(format, {kBaseWord});
 }
 
-int openLockFile(const std::string& name) {
-  const std::string folder = platform::XdgDirs::runtimeFolder();
-  if (!platform::makeFolders(folder)) return -1;
-  return ::open(platform::joinPath(folder, name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+// A lock file of the channel, in the runtime folder.
+std::string lockPath(const std::string& name) {
+  return platform::joinPath(platform::XdgDirs::runtimeFolder(), name);
 }
 
 std::string serviceProgram() {
@@ -101,8 +99,9 @@ int DecoderClient::shutdown() {
     std::lock_guard<std::mutex> guard(client->mutex_);
     if (client->service_ > 0 && client->lockRequests()) {
       // Only the last client ends the service: the others hold the clients lock shared.
-      const bool last =
-          client->clientsLock_ >= 0 && ::flock(client->clientsLock_, LOCK_EX | LOCK_NB) == 0;
+      const bool last = client->clientsLock_.isOpen() &&
+                        client->clientsLock_.lock(platform::LockFile::Mode::Exclusive,
+                                                  platform::LockFile::kNoWait);
       if (last && client->serviceAlive(client->service_)) {
         writeRequest(client->query_.data(), kQueryBufferSize, {kQuit});
         const pid_t service = client->service_;
@@ -130,27 +129,21 @@ void DecoderClient::closeChannel() {
   if (child_.pid() > 0 && !child_.waitForExit(0)) child_.forget();  // left to the other clients
   query_.close();
   reply_.close();
-  for (int* fd : {&requestLock_, &clientsLock_}) {
-    if (*fd >= 0) ::close(*fd);
-    *fd = -1;
-  }
+  requestLock_.close();
+  clientsLock_.close();
   service_ = 0;
 }
 
 bool DecoderClient::lockRequests() {
-  if (requestLock_ < 0) requestLock_ = openLockFile(named("Requests%s.lock"));
-  if (requestLock_ < 0) return false;
-  // Bounded: an editor stopped in the middle of a request must not stop this one for good.
-  const auto deadline = Clock::now() + kRequestLockWait;
-  while (::flock(requestLock_, LOCK_EX | LOCK_NB) != 0) {
-    if ((errno != EWOULDBLOCK && errno != EINTR) || Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  if (!requestLock_.isOpen() && !requestLock_.open(lockPath(named("Requests%s.lock")))) {
+    return false;
   }
-  return true;
+  // Bounded: an editor stopped in the middle of a request must not stop this one for good.
+  return requestLock_.lock(platform::LockFile::Mode::Exclusive, kRequestLockMilliseconds);
 }
 
 void DecoderClient::unlockRequests() {
-  if (requestLock_ >= 0) ::flock(requestLock_, LOCK_UN);
+  requestLock_.unlock();
 }
 
 bool DecoderClient::serviceAlive(pid_t expected) {
@@ -253,9 +246,8 @@ bool DecoderClient::startService() {
 bool DecoderClient::ensureConnected() {
   if (!query_.usable() && !query_.open(named("QueryBuf%s"), kQueryBufferSize)) return false;
   if (!reply_.usable() && !reply_.open(named("ReplyBuf%s"), kReplyBufferSize)) return false;
-  if (clientsLock_ < 0) {
-    clientsLock_ = openLockFile(named("Clients%s.lock"));
-    if (clientsLock_ >= 0) ::flock(clientsLock_, LOCK_SH);
+  if (!clientsLock_.isOpen() && clientsLock_.open(lockPath(named("Clients%s.lock")))) {
+    clientsLock_.lock(platform::LockFile::Mode::Shared);
   }
   pid_t holder = platform::LivenessLock::holderOf(mutexName_);
   if (holder > 0 && holder == service_ && query_.stamp() == uint32_t(holder)) return true;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "document/sample_types.h"
+#include "platform/lock_file.h"
 #include "platform/service_channel.h"
 
 namespace quillon {
@@ -97,8 +98,8 @@ class DecoderClient {
   void closeChannel();
 
   std::mutex mutex_;
-  int requestLock_ = -1;
-  int clientsLock_ = -1;  // held shared while this client may use the service
+  platform::LockFile requestLock_;
+  platform::LockFile clientsLock_;  // held shared while this client may use the service
   platform::SharedBuffer query_;
   platform::SharedBuffer reply_;
   platform::ChildProcess child_;  // the service, when this process started it

@@ -22,17 +22,17 @@ Mp3ServiceSource::~Mp3ServiceSource() {
   }
 }
 
-uint8_t Mp3ServiceSource::statusForReply(int32_t replyStatus) {
+SourceStatus Mp3ServiceSource::statusForReply(int32_t replyStatus) {
   switch (replyStatus) {
     case decoder::kStatusOk:
-      return kSourceOk;
+      return SourceStatus::Ok;
     case decoder::kStatusCannotOpen:
-      return kSourceCannotOpen;
+      return SourceStatus::CannotOpen;
     case decoder::kStatusEndedEarly:
     case decoder::kStatusNoFrame:
-      return kSourceCorrupt;
+      return SourceStatus::Corrupt;
     default:
-      return kSourceInnerFailed;
+      return SourceStatus::InnerFailed;
   }
 }
 

@@ -28,7 +28,7 @@ class Mp3ServiceSource : public SampleSource {
 
   const DecoderStream& stream() const { return stream_; }
   // The source status for a status of the service's open reply.
-  static uint8_t statusForReply(int32_t replyStatus);
+  static SourceStatus statusForReply(int32_t replyStatus);
 
  private:
   DecoderStream stream_;

@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "platform/paths.h"
 #include "platform/xdg_dirs.h"
 
 namespace quillon::decoder {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/file.h"
-#include "platform/xdg_dirs.h"
+#include "platform/paths.h"
 
 namespace quillon {
 

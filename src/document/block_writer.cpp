@@ -37,9 +37,9 @@ void BlockWriter::failWith(int error) {
 
 bool BlockWriter::write(const Sample* buffer, int32_t frames) {
   if (finished_) return false;
-  if (frames <= 0) return !(status() & kSinkFailed);
+  if (frames <= 0) return !failed();
   addFramesWritten(frames);
-  if (status() & kSinkFailed) {
+  if (failed()) {
     samples_.close();
     peaks_.close();
     return false;
@@ -63,7 +63,7 @@ bool BlockWriter::write(const Sample* buffer, int32_t frames) {
 
   summarise(buffer, frames);
   writePendingPeaks();
-  return !(status() & kSinkFailed);
+  return !failed();
 }
 
 // Running maxima and minima per channel, a group of 256 frames at a time. For 1, 2, 4 and 8
@@ -115,7 +115,7 @@ void BlockWriter::flushGroup() {
 
 void BlockWriter::writePendingPeaks() {
   if (pendingPeaks_.empty()) return;
-  if (!(status() & kSinkFailed)) {
+  if (!failed()) {
     if (peaks_.writeAt(pendingPeaks_.data(), pendingPeaks_.size(), peakOffset_)) {
       peakOffset_ += int64_t(pendingPeaks_.size());
     } else {
@@ -141,7 +141,7 @@ void BlockWriter::seek(int32_t frame) {
 }
 
 bool BlockWriter::finish() {
-  if (finished_) return !(status() & kSinkFailed);
+  if (finished_) return !failed();
   finished_ = true;
   if (groupTouched_) {
     flushGroup();
@@ -150,7 +150,7 @@ bool BlockWriter::finish() {
   target_.clear();
   target_.sampleRate = sampleRate();
   target_.channels = channels();
-  if (status() & kSinkFailed) {
+  if (failed()) {
     // Hand over no broken block: the producer sees the status, and the disk space comes back.
     target_.segments.push_back(Segment::silence(framesWritten()));
   } else {
@@ -160,7 +160,7 @@ bool BlockWriter::finish() {
   samples_.close();
   peaks_.close();
   segment_ = Segment();  // the writer's own reference goes; the target's copy keeps the block
-  return !(status() & kSinkFailed);
+  return !failed();
 }
 
 BlockWriter::~BlockWriter() {

@@ -8,9 +8,10 @@
 #include "document/document_messages.h"
 #include "document/low_disk_guard.h"
 #include "document/wave_document.h"
+#include "platform/form.h"
 #include "platform/job.h"
+#include "platform/paths.h"
 #include "platform/settings.h"
-#include "platform/xdg_dirs.h"
 
 namespace quillon {
 namespace {
@@ -59,19 +60,19 @@ class PlaceClipJob : public Job {
   int32_t placedLength() const { return placed_; }
 
  protected:
-  int run() override {
+  JobResult run() override {
     Clip& audio = document_.audio;
     if (sameFormat(clip_, audio)) {
       replaceRange(audio, a_, b_, clip_);
       placed_ = clip_.length();
-      return kJobDone;
+      return JobResult::Done;
     }
     Clip converted = clip_;
-    const int result = services_.convert(converted, audio.sampleRate, audio.channels, owner_);
-    if (result != kJobDone) return result;
+    const JobResult result = services_.convert(converted, audio.sampleRate, audio.channels, owner_);
+    if (result != JobResult::Done) return result;
     replaceRange(audio, a_, b_, converted);
     placed_ = converted.length();
-    return kJobDone;
+    return JobResult::Done;
   }
 
  private:
@@ -210,7 +211,7 @@ bool pasteClipboard(DocumentView& view, ClipServices& services) {
   const int32_t end = document.hasSelection() ? document.selectionEnd : start;
   const Clip pasted = clipboard();
   PlaceClipJob job("Paste", document, pasted, start, end, services, view.interaction());
-  if (runJob(job, view.interaction()) != kJobDone) return false;
+  if (runJob(job, view.interaction()) != JobResult::Done) return false;
   // After a conversion the new selection covers what was pasted, in the document's frames.
   setSelection(view, start, start + job.placedLength(), document.cursor);
   return scope.commit(start, halfSecond(document));
@@ -266,20 +267,20 @@ bool insertFile(DocumentView& view, InsertPlace place, ClipServices& services) {
   request.title = messages::kOpenAudioFile;
   request.folder = settings::kInsertFileDir.read();
   request.types = services.openableTypes();
-  request.preferredExtension = "." + settings::kInsertFileFormat.read();
+  request.preferredExtension = std::string(".").append(settings::kInsertFileFormat.read());
   const std::optional<std::string> path = owner.chooseFile(request);
   if (!path) return false;
   settings::kInsertFileDir.write(platform::parentFolder(*path));
   settings::kInsertFileFormat.write(platform::storedExtension(*path));
 
   Clip inserted;
-  if (services.loadFile(*path, inserted, owner) != kJobDone) return false;
+  if (services.loadFile(*path, inserted, owner) != JobResult::Done) return false;
 
   WaveDocument& document = *view.document();
   ActionScope scope(&view, insertFileName(place));
   const int32_t at = insertPosition(document, place);
   PlaceClipJob job("Insert File", document, inserted, at, at, services, owner);
-  if (runJob(job, owner) != kJobDone) return false;
+  if (runJob(job, owner) != JobResult::Done) return false;
   return scope.commit(document.selectionStart, oneSecond(document));
 }
 
@@ -289,16 +290,31 @@ int32_t silenceFrames(int32_t sampleRate, int32_t milliseconds) {
   return int32_t(std::clamp<int64_t>(frames, 0, std::numeric_limits<int32_t>::max()));
 }
 
+namespace {
+
+constexpr FormField kSilenceFields[] = {{.name = "time",
+                                         .kind = FieldKind::Number,
+                                         .label = "Silence Time",
+                                         .unit = "ms",
+                                         .setting = &settings::kSilenceTimes}};
+constexpr FormCheck kSilenceChecks[] = {{"time", 1, std::numeric_limits<int32_t>::max(),
+                                         messages::kInvalidSilenceCaption,
+                                         messages::kInvalidSilence, MessageIcon::Information}};
+
+}  // namespace
+
+const Form kSilenceDurationForm{.dialog = messages::kSilenceDialog,
+                                .caption = "Insert Silence",
+                                .fields = kSilenceFields,
+                                .checks = kSilenceChecks,
+                                .helpPage = "editing"};
+
 bool askSilenceDuration(Interaction& owner, int32_t& milliseconds) {
-  DialogValues dialog{messages::kSilenceDialog, {}};
-  dialog.set("time", milliseconds);
-  const bool accepted = owner.editDialog(dialog, [](const DialogValues& values) {
-    if (values.number("time") > 0) return std::optional<Refusal>();
-    return std::optional<Refusal>(
-        Refusal{messages::kInvalidSilenceCaption, messages::kInvalidSilence});
-  });
-  if (accepted) milliseconds = dialog.number("time");
-  return accepted;
+  DialogValues values;
+  values.set("time", milliseconds);
+  if (!askForm(owner, kSilenceDurationForm, values)) return false;
+  milliseconds = values.number("time");
+  return true;
 }
 
 bool insertSilenceCommand(DocumentView& view, InsertPlace place) {
@@ -306,7 +322,6 @@ bool insertSilenceCommand(DocumentView& view, InsertPlace place) {
   view.stopPlayback();
   int32_t milliseconds = settings::kSilenceTimes.read();
   if (!askSilenceDuration(view.interaction(), milliseconds)) return false;
-  settings::kSilenceTimes.write(milliseconds);
   WaveDocument& document = *view.document();
   ActionScope scope(&view, insertSilenceName(place));
   insertSilence(document.audio, insertPosition(document, place),

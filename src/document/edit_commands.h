@@ -6,7 +6,9 @@
 
 #include "document/clip.h"
 #include "document/document_view.h"
+#include "platform/form.h"
 #include "platform/interaction.h"
+#include "platform/job.h"
 
 namespace quillon {
 
@@ -20,11 +22,11 @@ class ClipServices {
  public:
   virtual ~ClipServices() = default;
   // Loads a file into `clip` under a progress job titled "Loading Audio File Source"; the reason
-  // for a failure is shown to the user. 0 loaded, 1 cancelled, 2 failed.
-  virtual int loadFile(const std::string& path, Clip& clip, Interaction& owner) = 0;
+  // for a failure is shown to the user.
+  virtual JobResult loadFile(const std::string& path, Clip& clip, Interaction& owner) = 0;
   // Converts `clip` to the rate and channels under a progress job titled "Converting Rate"; the
-  // clip is unchanged unless the result is 0.
-  virtual int convert(Clip& clip, int32_t sampleRate, int channels, Interaction& owner) = 0;
+  // clip is unchanged unless the result is Done.
+  virtual JobResult convert(Clip& clip, int32_t sampleRate, int channels, Interaction& owner) = 0;
   // The file types the chooser offers when opening.
   virtual std::vector<FileChooserRequest::FileType> openableTypes() const = 0;
 };
@@ -61,7 +63,9 @@ bool selectToEnd(DocumentView& view);
 // Frames of silence for a duration: rate × (ms mod 1000) / 1000 + rate × (ms / 1000), so that
 // long durations do not overflow.
 int32_t silenceFrames(int32_t sampleRate, int32_t milliseconds);
-// The silence duration dialog ("51"): the value in milliseconds, which must be above 0.
+// The silence duration dialog ("51"): "time" in milliseconds, which must be above 0, stored as
+// "SilenceTimes" once confirmed.
+extern const Form kSilenceDurationForm;
 bool askSilenceDuration(Interaction& owner, int32_t& milliseconds);
 
 // Puts a finished recording in place of the selection under the undo entry "Record", selects

@@ -7,8 +7,8 @@
 #include "document/document_view.h"
 #include "document/wave_document.h"
 #include "platform/disk_space.h"
+#include "platform/paths.h"
 #include "platform/text_format.h"
-#include "platform/xdg_dirs.h"
 
 namespace quillon {
 

@@ -17,11 +17,11 @@ void SampleSource::setFormat(int32_t sampleRate, int channels) {
   channels_ = static_cast<uint8_t>(channels);
   if (sampleRate <= 0) {
     sampleRate_ = kDefaultSampleRate;
-    status_ = kSourceCorrupt;
+    status_ = SourceStatus::Corrupt;
   }
   if (channels <= 0 || channels > 255) {
     channels_ = 1;
-    status_ = kSourceCorrupt;
+    status_ = SourceStatus::Corrupt;
   }
 }
 
@@ -51,7 +51,7 @@ void SampleSink::addFramesWritten(int32_t frames) {
   framesWritten_ = static_cast<int32_t>(total);
 }
 
-NullSource::NullSource(uint8_t status) : SampleSource(11025, 1) {
+NullSource::NullSource(SourceStatus status) : SampleSource(11025, 1) {
   setStatus(status);
 }
 

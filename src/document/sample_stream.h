@@ -7,15 +7,15 @@
 
 namespace quillon {
 
-// Status of a source: 0 means usable.
-enum SourceStatus : uint8_t {
-  kSourceOk = 0,
-  kSourceNull = 1,          // a NullSource: nothing was built
-  kSourceInnerFailed = 2,   // a wrapping stage whose inner source had a non-zero status
-  kSourceCorrupt = 3,       // invalid format: rate or channels missing, corrupt header
-  kSourceCannotOpen = 4,    // the file cannot be opened
-  kSourceMissingCodec = 5,  // the file needs a codec that is not available
-  kSourceEncrypted = 6,
+// Status of a source: only Ok is usable.
+enum class SourceStatus : uint8_t {
+  Ok = 0,
+  Null = 1,          // a NullSource: nothing was built
+  InnerFailed = 2,   // a wrapping stage whose inner source was not Ok
+  Corrupt = 3,       // invalid format: rate or channels missing, corrupt header
+  CannotOpen = 4,    // the file cannot be opened
+  MissingCodec = 5,  // the file needs a codec that is not available
+  Encrypted = 6,
 };
 
 // Status bits of a sink.
@@ -32,7 +32,7 @@ class SampleSource : public RefCounted {
   uint8_t channels() const { return channels_; }
   // The largest magnitude this source can deliver.
   int32_t peakBound() const { return peakBound_; }
-  uint8_t status() const { return status_; }
+  SourceStatus status() const { return status_; }
 
   // Fills `buffer` with frames × channels words. Answers `frames`, or −1 when a file the source
   // needs cannot be opened or read.
@@ -48,10 +48,10 @@ class SampleSource : public RefCounted {
 
  protected:
   // A rate ≤ 0 becomes 44100 and a channel count of 0 becomes 1; either marks the source
-  // invalid (status 3).
+  // invalid (status Corrupt).
   SampleSource(int32_t sampleRate, int channels);
 
-  void setStatus(uint8_t status) { status_ = status; }
+  void setStatus(SourceStatus status) { status_ = status; }
   void setPeakBound(int32_t bound) { peakBound_ = bound; }
   void setFormat(int32_t sampleRate, int channels);
 
@@ -59,7 +59,7 @@ class SampleSource : public RefCounted {
   int32_t sampleRate_ = kDefaultSampleRate;
   int32_t peakBound_ = kDefaultPeakBound;
   uint8_t channels_ = 1;
-  uint8_t status_ = kSourceOk;
+  SourceStatus status_ = SourceStatus::Ok;
 };
 
 // A push stream of sample words; its file or block is completed when the last handle goes.
@@ -69,6 +69,8 @@ class SampleSink : public RefCounted {
   int32_t sampleRate() const { return sampleRate_; }
   uint8_t channels() const { return channels_; }
   uint8_t status() const { return status_; }
+  // The sink lost data (status bit kSinkFailed): its file could not be created or written.
+  bool failed() const { return status_ & kSinkFailed; }
   // The system error of the first failed write, 0 when none.
   int ioError() const { return ioError_; }
 
@@ -77,7 +79,7 @@ class SampleSink : public RefCounted {
   virtual void seek(int32_t frame);
   // Completes the file or block now, so that a failure of the last writes is seen by the
   // producer: false when the sink failed. The last release completes a sink not finished yet.
-  virtual bool finish() { return !(status_ & kSinkFailed); }
+  virtual bool finish() { return !failed(); }
 
  protected:
   // A channel count of 0 becomes 1 and sets status bit kSinkNull.
@@ -100,10 +102,11 @@ class SampleSink : public RefCounted {
   int ioError_ = 0;
 };
 
-// 11025 Hz mono, status 1 (or the status a failed reader gives it); reads silence, has length 0.
+// 11025 Hz mono, status Null (or the status a failed reader gives it); reads silence, has length
+// 0.
 class NullSource : public SampleSource {
  public:
-  explicit NullSource(uint8_t status = kSourceNull);
+  explicit NullSource(SourceStatus status = SourceStatus::Null);
   int32_t read(Sample* buffer, int32_t frames) override;
   int32_t position() override { return 0; }
   int32_t length() override { return 0; }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "platform/saturate.h"
+
 namespace quillon {
 
 // A sample word: signed 32-bit, full scale ±2^19, frames interleaved by channel.
@@ -28,9 +30,7 @@ inline constexpr int32_t coarseGainOf(int32_t gain) {
 // sample × coarse >> 9. Values in range match 32-bit arithmetic exactly; a product that would
 // overflow saturates instead of wrapping a loud sample to the opposite sign.
 inline constexpr Sample applyCoarseGain(Sample sample, int32_t coarse) {
-  int64_t scaled = (int64_t{sample} * coarse) >> 9;
-  return static_cast<Sample>(std::clamp<int64_t>(scaled, std::numeric_limits<int32_t>::min(),
-                                                 std::numeric_limits<int32_t>::max()));
+  return saturate32((int64_t{sample} * coarse) >> 9);
 }
 
 }  // namespace quillon

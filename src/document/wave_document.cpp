@@ -28,13 +28,13 @@ Ref<WaveDocument> WaveDocument::createFromFile(const std::string& path, Interact
                                                DocumentLoader& loader) {
   Ref<WaveDocument> document = createEmpty();
   std::string failure;
-  const int result = loader.load(path, *document, owner, failure);
-  if (result == kJobFailed) {
+  const JobResult result = loader.load(path, *document, owner, failure);
+  if (result == JobResult::Failed) {
     owner.messageBox(messages::kLoadFailedCaption,
                      failure.empty() ? formatMessage(messages::kLoadFailed, {path}) : failure,
                      MessageIcon::Information, MessageButtons::Ok);
   }
-  if (result != kJobDone) document->loadFailed = true;
+  if (result != JobResult::Done) document->loadFailed = true;
   document->path = path;
   loader.loadMetadata(path, *document);
   document->modified = false;

@@ -10,6 +10,7 @@
 #include "document/tag_list.h"
 #include "document/undo_ring.h"
 #include "platform/interaction.h"
+#include "platform/job.h"
 #include "platform/ref_counted.h"
 
 namespace quillon {
@@ -20,10 +21,10 @@ class WaveDocument;
 class DocumentLoader {
  public:
   virtual ~DocumentLoader() = default;
-  // The audio, under its own progress job titled "Loading Audio File Source": 0 loaded,
-  // 1 cancelled, 2 failed (`failure` then says why, when the reason is known).
-  virtual int load(const std::string& path, WaveDocument& document, Interaction& owner,
-                   std::string& failure) = 0;
+  // The audio, under its own progress job titled "Loading Audio File Source" (`failure` says
+  // why it failed, when the reason is known).
+  virtual JobResult load(const std::string& path, WaveDocument& document, Interaction& owner,
+                         std::string& failure) = 0;
   // Bookmarks from the side file and tags from the file itself.
   virtual void loadMetadata(const std::string& path, WaveDocument& document) = 0;
 };

@@ -66,7 +66,7 @@ TrimRange findTrimRange(const std::vector<uint8_t>& peaks, int channels, int32_t
 AutoTrimJob::AutoTrimJob(Ref<WaveDocument> document, int thresholdDb)
     : Job("Auto Trim"), document_(std::move(document)), threshold_(thresholdDb) {}
 
-int AutoTrimJob::run() {
+JobResult AutoTrimJob::run() {
   setLine(messages::kAutoTrim, 0);
   setLine(messages::kPleaseWait, 1);
   WaveDocument& document = *document_;
@@ -76,7 +76,7 @@ int AutoTrimJob::run() {
   deleteBefore(document.audio, range_.start);
   document.trimMarkers(range_.start, range_.end, range_.start);
   document.cursor = 0;
-  return kJobDone;
+  return JobResult::Done;
 }
 
 }  // namespace quillon

@@ -31,7 +31,7 @@ class AutoTrimJob : public Job {
   TrimRange range() const { return range_; }
 
  protected:
-  int run() override;
+  JobResult run() override;
 
  private:
   Ref<WaveDocument> document_;

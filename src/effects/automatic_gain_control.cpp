@@ -18,6 +18,7 @@
 #include "effects/level_tracker.h"
 #include "effects/peak_limiter.h"
 #include "platform/file.h"
+#include "platform/saturate.h"
 
 namespace quillon {
 namespace {
@@ -174,22 +175,22 @@ int AutomaticGainControlJob::gatedMedian(const std::vector<int64_t>& histogram) 
   return clampDecibels(walk(gate, above, (above + 2) >> 1));
 }
 
-int AutomaticGainControlJob::run() {
+JobResult AutomaticGainControlJob::run() {
   setLine(messages::kPerformingAgc, 0);
   setLine(messages::kPleaseWait, 1);
   const int32_t a = document_->selectionStart, b = document_->selectionEnd;
-  if (b <= a) return kJobDone;
+  if (b <= a) return JobResult::Done;
   Clip range;
   copyRange(document_->audio, a, b, range);
   auto source = makeRef<ClipReader>(range);
   Clip processed;
   auto sink =
       makeRef<BlockWriter>(processed, document_->audio.sampleRate, document_->audio.channels);
-  if (source->status() != kSourceOk || sink->status() != 0) return kJobFailed;
+  if (source->status() != SourceStatus::Ok || sink->status() != 0) return JobResult::Failed;
 
   const int32_t block = blockFrames(source->sampleRate());
   platform::File samples = scratchFile(), levels = scratchFile();
-  if (!samples.isOpen() || !levels.isOpen()) return kJobFailed;
+  if (!samples.isOpen() || !levels.isOpen()) return JobResult::Failed;
   const int k1 = highPassCoefficient(450, source->sampleRate());
   const int k2 = highPassCoefficient(2200, source->sampleRate());
   const int ch = source->channels();
@@ -202,11 +203,11 @@ int AutomaticGainControlJob::run() {
   int64_t blocks = 0, sampleBytes = 0;
   std::vector<int8_t> record(static_cast<size_t>(ch));
   for (bool analysed = false; !analysed;) {
-    if (checkCancelled()) return kJobCancelled;
-    if (source->read(buffer.data(), block) < 0) return kJobFailed;
+    if (checkCancelled()) return JobResult::Cancelled;
+    if (source->read(buffer.data(), block) < 0) return JobResult::Failed;
     setProgress(source->position() * scale);
     const size_t bytes = size_t(block) * ch * sizeof(Sample);
-    if (!samples.writeAt(buffer.data(), bytes, sampleBytes)) return kJobFailed;
+    if (!samples.writeAt(buffer.data(), bytes, sampleBytes)) return JobResult::Failed;
     sampleBytes += int64_t(bytes);
     for (int c = 0; c < ch; ++c) {
       int64_t& d = lowState[size_t(c)];
@@ -215,7 +216,7 @@ int AutomaticGainControlJob::run() {
         Sample& x = buffer[size_t(i) * ch + c];
         const int64_t f = x - (d >> 8);
         const int64_t l = f - (e >> 8);
-        x = Sample(std::clamp<int64_t>(f + l, INT32_MIN, INT32_MAX));
+        x = saturate32(f + l);
         d += f * k1;
         e += l * k2;
       }
@@ -223,7 +224,7 @@ int AutomaticGainControlJob::run() {
       ++histograms[size_t(c)][size_t(level + 128)];
       record[size_t(c)] = int8_t(level);
     }
-    if (!levels.writeAt(record.data(), record.size(), blocks * ch)) return kJobFailed;
+    if (!levels.writeAt(record.data(), record.size(), blocks * ch)) return JobResult::Failed;
     ++blocks;
     analysed = source->position() >= source->length();
   }
@@ -240,17 +241,17 @@ int AutomaticGainControlJob::run() {
   const int64_t wanted = int64_t{b} - a;  // the rest of the last block is padding
   int64_t written = 0;
   while (stream->position() < stream->length()) {
-    if (checkCancelled()) return kJobCancelled;
-    if (stream->read(buffer.data(), block) < 0) return kJobFailed;
+    if (checkCancelled()) return JobResult::Cancelled;
+    if (stream->read(buffer.data(), block) < 0) return JobResult::Failed;
     const auto n = int32_t(std::min<int64_t>(block, wanted - written));
-    if (n > 0 && !sink->write(buffer.data(), n)) return kJobFailed;
+    if (n > 0 && !sink->write(buffer.data(), n)) return JobResult::Failed;
     written += std::max(n, 0);
     setProgress(0.5 + secondPass->position() * scale);
   }
-  if (checkCancelled()) return kJobCancelled;
-  if (!sink->finish()) return kJobFailed;
+  if (checkCancelled()) return JobResult::Cancelled;
+  if (!sink->finish()) return JobResult::Failed;
   replaceRange(document_->audio, a, b, processed);
-  return kJobDone;
+  return JobResult::Done;
 }
 
 }  // namespace quillon

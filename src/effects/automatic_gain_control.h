@@ -29,7 +29,7 @@ class AutomaticGainControlJob : public Job {
   int64_t processedFrames() const { return processed_; }
 
  protected:
-  int run() override;
+  JobResult run() override;
 
  private:
   Ref<WaveDocument> document_;

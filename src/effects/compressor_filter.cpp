@@ -53,7 +53,7 @@ CompressorFilter::CompressorFilter(Ref<SampleSource> inner, int thresholdDb, dou
 int32_t CompressorFilter::read(Sample* buffer, int32_t frames) {
   if (frames <= 0) return 0;
   const int ch = channels();
-  if (status() != kSourceOk) {
+  if (status() != SourceStatus::Ok) {
     std::fill_n(buffer, size_t(frames) * ch, 0);
     return frames;
   }

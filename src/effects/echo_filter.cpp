@@ -5,6 +5,7 @@
 #include <new>
 
 #include "effects/frame_time.h"
+#include "platform/saturate.h"
 
 namespace quillon {
 
@@ -20,7 +21,7 @@ EchoFilter::EchoFilter(Ref<SampleSource> inner, int32_t delayMilliseconds, int32
   if (lineWords <= std::numeric_limits<int32_t>::max()) {
     line_.reset(new (std::nothrow) Sample[size_t(lineWords)]());
   }
-  if (!line_) setStatus(kSourceInnerFailed);
+  if (!line_) setStatus(SourceStatus::InnerFailed);
 }
 
 int32_t EchoFilter::read(Sample* buffer, int32_t frames) {
@@ -38,8 +39,7 @@ int32_t EchoFilter::read(Sample* buffer, int32_t frames) {
     for (size_t i = 0; i < run; ++i) {
       // g × line may leave 32 bits and the sum may overflow: formed in 64 bits, saturated.
       const int64_t y = out[i] + ((g * at[i]) >> 9);
-      out[i] = at[i] = static_cast<Sample>(std::clamp<int64_t>(
-          y, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+      out[i] = at[i] = saturate32(y);
     }
     out += run;
     left -= run;

@@ -1,259 +1,63 @@
 #include "effects/effect_commands.h"
 
 #include <algorithm>
-#include <functional>
-#include <memory>
 
 #include "document/action_scope.h"
 #include "document/document_messages.h"
 #include "document/low_disk_guard.h"
-#include "document/wave_document.h"
-#include "effects/auto_trim.h"
-#include "effects/automatic_gain_control.h"
-#include "effects/compressor_filter.h"
-#include "effects/echo_filter.h"
-#include "effects/effect_messages.h"
 #include "effects/effect_worker.h"
-#include "effects/gain_effects.h"
-#include "effects/high_pass_filter.h"
-#include "effects/reverb_filter.h"
-#include "platform/job.h"
-#include "platform/settings.h"
 
 namespace quillon {
 namespace {
 
-// The start of the common path: the document, once the guard passed and playback stopped, with
-// everything selected when nothing was; null when the command must stop.
-WaveDocument* prepare(DocumentView& view, bool selectAllFirst = true) {
-  WaveDocument* document = view.document();
-  if (!document) return nullptr;
-  if (!lowDiskGuard(&view, GuardMode::WorkingFolder, messages::kLowDiskBeforeAction)) {
-    return nullptr;
+int32_t preRollFrames(PreRoll preRoll, const WaveDocument& document) {
+  switch (preRoll) {
+    case PreRoll::None:
+      return 0;
+    case PreRoll::HalfSecond:
+      return document.audio.sampleRate / 2;
+    case PreRoll::OneSecond:
+      return document.audio.sampleRate;
   }
-  view.stopPlayback();
-  if (selectAllFirst) selectAllWhenNothingSelected(*document);
-  return document;
+  return 0;
 }
 
-// The undo action around the processing, committed with the selection start and the pre-roll
-// when the processing answered 0.
-int process(DocumentView& view, const char* action, int32_t preRoll,
-            const std::function<int(WaveDocument&)>& work) {
-  ActionScope scope(&view, action);
-  if (!scope.begun()) return 0;
-  WaveDocument& document = *scope.document();
-  if (work(document) != kJobDone) return 0;
-  return scope.commit(document.selectionStart, preRoll) ? 1 : 0;
-}
-
-int runEffectJob(DocumentView& view, const char* action, int32_t preRoll,
-                 const std::function<std::unique_ptr<Job>(Ref<WaveDocument>)>& makeJob) {
-  return process(view, action, preRoll, [&](WaveDocument& document) {
-    std::unique_ptr<Job> job = makeJob(Ref<WaveDocument>(&document));
-    return runJob(*job, view.interaction());
-  });
-}
-
-// A filter effect through the generic worker.
-int runWorker(DocumentView& view, const char* action, int32_t preRoll,
-              std::shared_ptr<const EffectDescriptor> descriptor) {
-  return runEffectJob(view, action, preRoll, [&](Ref<WaveDocument> document) {
-    return std::make_unique<EffectWorker>(action, std::move(document), descriptor);
-  });
-}
-
-int32_t oneSecond(const WaveDocument& document) {
-  return document.audio.sampleRate;
-}
-int32_t halfSecond(const WaveDocument& document) {
-  return document.audio.sampleRate / 2;
-}
-
-std::optional<Refusal> refuse(const char* text) {
-  return Refusal{messages::kInvalidValue, text};
-}
-
-bool ask(DocumentView& view, DialogValues& dialog, const DialogCheck& check = {}) {
-  return view.interaction().editDialog(
-      dialog, check ? check : [](const DialogValues&) { return std::optional<Refusal>(); });
+JobResult process(DocumentView& view, const EffectCommand& effect, const DialogValues& values,
+                  WaveDocument& document) {
+  if (effect.change) return effect.change(document, values);
+  std::unique_ptr<Job> job =
+      effect.makeJob ? effect.makeJob(Ref<WaveDocument>(&document), values)
+                     : std::make_unique<EffectWorker>(effect.action, Ref<WaveDocument>(&document),
+                                                      effect.describe(values, document));
+  return runJob(*job, view.interaction());
 }
 
 }  // namespace
 
-int compressorRatioIndex(const std::string& text) {
-  for (size_t i = 0; i < kCompressorRatios.size(); ++i) {
-    if (text == kCompressorRatios[i].name) return int(i);
+const EffectCommand* findEffectCommand(int id) {
+  const std::span<const EffectCommand> all = effectCommands();
+  auto it =
+      std::find_if(all.begin(), all.end(), [id](const EffectCommand& e) { return e.id == id; });
+  return it == all.end() ? nullptr : &*it;
+}
+
+bool runEffectCommand(DocumentView& view, const EffectCommand& effect) {
+  WaveDocument* document = view.document();
+  if (!document) return false;
+  if (!lowDiskGuard(&view, GuardMode::WorkingFolder, messages::kLowDiskBeforeAction)) {
+    return false;
   }
-  return settings::parseLeadingNumber(text);
-}
+  view.stopPlayback();
+  if (!effect.wholeDocument) selectAllWhenNothingSelected(*document);
+  DialogValues values;
+  if (effect.form && !askForm(view.interaction(), *effect.form, values)) return false;
 
-int amplifyCommand(DocumentView& view) {
-  WaveDocument* document = prepare(view);
-  if (!document) return 0;
-  DialogValues dialog{"LEfAmplifyDlg", {}};
-  dialog.set("gain", settings::kAmplifyGain.read());
-  dialog.setRange("gain", 1, 400);
-  if (!ask(view, dialog, [](const DialogValues& v) {
-        return v.number("gain") > 400 ? refuse(messages::kAmplifyTooLarge) : std::nullopt;
-      })) {
-    return 0;
-  }
-  const int32_t percent = dialog.bounded("gain");
-  settings::kAmplifyGain.write(percent);
-  return process(view, "Amplify", oneSecond(*document), [&](WaveDocument& doc) {
-    amplify(doc, percent);
-    return kJobDone;
-  });
-}
-
-int normalizeCommand(DocumentView& view) {
-  WaveDocument* document = prepare(view);
-  if (!document) return 0;
-  DialogValues dialog{"LEfNormalizeDlg", {}};
-  dialog.set("level", settings::kNormalizePeakLevel.read());
-  dialog.setRange("level", 0, 100);
-  if (!ask(view, dialog)) return 0;
-  const int32_t level = dialog.bounded("level");
-  settings::kNormalizePeakLevel.write(level);
-  return runEffectJob(view, "Normalize", halfSecond(*document), [&](Ref<WaveDocument> doc) {
-    return std::make_unique<NormalizeJob>(std::move(doc), level);
-  });
-}
-
-int automaticGainControlCommand(DocumentView& view) {
-  if (!prepare(view)) return 0;
-  return runEffectJob(view, "Automatic Gain Control", 0, [](Ref<WaveDocument> doc) {
-    return std::make_unique<AutomaticGainControlJob>(std::move(doc));
-  });
-}
-
-int compressorCommand(DocumentView& view) {
-  WaveDocument* document = prepare(view);
-  if (!document) return 0;
-  DialogValues dialog{"LEfCompressorDlg", {}};
-  dialog.set("threshold", settings::kCompressorThreshold.read());
-  dialog.set("ratio", settings::kCompressorRatio.read());
-  dialog.set("limit", settings::kCompressorLimit.read());
-  dialog.setRange("threshold", -40, 0);
-  dialog.setRange("ratio", 0, int32_t(kCompressorRatios.size()) - 1);
-  dialog.setRange("limit", 0, 12);
-  if (!ask(view, dialog)) return 0;
-  dialog.set("ratio", compressorRatioIndex(dialog.text("ratio")));
-  const int threshold = dialog.bounded("threshold");
-  const int ratio = dialog.bounded("ratio");
-  const int limit = dialog.bounded("limit");
-  settings::kCompressorThreshold.write(threshold);
-  settings::kCompressorRatio.write(ratio);
-  settings::kCompressorLimit.write(limit);
-  return runWorker(view, "Dynamic Range Compressor", halfSecond(*document),
-                   std::make_shared<CompressorDescriptor>(threshold, ratio, limit));
-}
-
-int highPassCommand(DocumentView& view) {
-  WaveDocument* document = prepare(view);
-  if (!document) return 0;
-  DialogValues dialog{"LEfHighPassFilterDlg", {}};
-  dialog.set("freq", settings::kLowCutFreq.read());
-  dialog.setRange("freq", 20, 2000);
-  if (!ask(view, dialog)) return 0;
-  const int32_t frequency = dialog.bounded("freq");
-  settings::kLowCutFreq.write(frequency);
-  return runWorker(view, "High-Pass Filter", halfSecond(*document),
-                   std::make_shared<HighPassDescriptor>(frequency));
-}
-
-int echoCommand(DocumentView& view) {
-  WaveDocument* document = prepare(view);
-  if (!document) return 0;
-  DialogValues dialog{"LEfEchoDlg", {}};
-  dialog.set("time", settings::kEchoTime.read());
-  dialog.set("gain", settings::kEchoGain.read());
-  dialog.setRange("time", 10, 2999);
-  dialog.setRange("gain", 1, 99);
-  if (!ask(view, dialog, [](const DialogValues& v) {
-        const int32_t time = v.number("time");
-        if (time < 10 || time > 2999) return refuse(messages::kEchoTimeRange);
-        if (v.number("gain") >= 100) return refuse(messages::kEchoGainTooLarge);
-        return std::optional<Refusal>();
-      })) {
-    return 0;
-  }
-  const int32_t time = dialog.bounded("time");
-  const int32_t gain = dialog.bounded("gain");
-  settings::kEchoTime.write(time);
-  settings::kEchoGain.write(gain);
-  return runWorker(view, "Echo", halfSecond(*document),
-                   std::make_shared<EchoDescriptor>(time, gain));
-}
-
-int reverbCommand(DocumentView& view) {
-  WaveDocument* document = prepare(view);
-  if (!document) return 0;
-  DialogValues dialog{"LEfReverb2Dlg", {}};
-  dialog.set("decay", settings::kReverbDecay.read());
-  dialog.set("predelay", settings::kReverbPredelay.read());
-  dialog.set("diffusion", settings::kReverbDiffusion.read());
-  dialog.set("wet", std::clamp(settings::kDbWet.read(), -127, 127));
-  dialog.set("dry", std::clamp(settings::kDbDry.read(), -127, 127));
-  dialog.setRange("decay", 1, 2000);
-  dialog.setRange("predelay", 1, 1000);
-  dialog.setRange("diffusion", 1, 100);
-  dialog.setRange("wet", -127, 127);
-  dialog.setRange("dry", -127, 127);
-  if (!ask(view, dialog)) return 0;
-  const int32_t decay = dialog.bounded("decay");
-  const int32_t predelay = dialog.bounded("predelay");
-  const int32_t diffusion = dialog.bounded("diffusion");
-  const int wet = dialog.bounded("wet");
-  const int dry = dialog.bounded("dry");
-  settings::kReverbDecay.write(decay);
-  settings::kReverbPredelay.write(predelay);
-  settings::kReverbDiffusion.write(diffusion);
-  settings::kDbWet.write(wet);
-  settings::kDbDry.write(dry);
-  return runWorker(view, "Reverb", oneSecond(*document),
-                   std::make_shared<ReverbDescriptor>(decay, predelay, diffusion, wet, dry));
-}
-
-int reverseCommand(DocumentView& view) {
-  WaveDocument* document = prepare(view);
-  if (!document) return 0;
-  return runEffectJob(view, "Reverse", halfSecond(*document), [](Ref<WaveDocument> doc) {
-    return std::make_unique<ReverseJob>(std::move(doc));
-  });
-}
-
-int fadeInCommand(DocumentView& view) {
-  WaveDocument* document = prepare(view);
-  if (!document) return 0;
-  return runWorker(view, "Fade In", halfSecond(*document),
-                   fadeDescriptor(Fade::In, document->selectionStart, document->selectionEnd));
-}
-
-int fadeOutCommand(DocumentView& view) {
-  WaveDocument* document = prepare(view);
-  if (!document) return 0;
-  return runWorker(view, "Fade Out", halfSecond(*document),
-                   fadeDescriptor(Fade::Out, document->selectionStart, document->selectionEnd));
-}
-
-int fadeOutAndTrimCommand(DocumentView& view) {
-  WaveDocument* document = prepare(view);
-  if (!document) return 0;
-  return runEffectJob(view, "Fade Out and Trim", halfSecond(*document), [](Ref<WaveDocument> doc) {
-    return std::make_unique<FadeOutAndTrimJob>(std::move(doc));
-  });
-}
-
-int autoTrimCommand(DocumentView& view) {
-  if (!prepare(view, false)) return 0;
-  const int threshold = settings::kAutoTrimThreshold.read();
-  ActionScope scope(&view, "Auto Trim");
-  if (!scope.begun()) return 0;
-  AutoTrimJob job(Ref<WaveDocument>(scope.document()), threshold);
-  if (runJob(job, view.interaction()) != kJobDone) return 0;
-  return scope.commit(0, 0) ? 1 : 0;
+  ActionScope scope(&view, effect.action);
+  if (!scope.begun()) return false;
+  WaveDocument& changing = *scope.document();
+  if (process(view, effect, values, changing) != JobResult::Done) return false;
+  if (effect.wholeDocument) return scope.commit(0, 0);
+  return scope.commit(changing.selectionStart, preRollFrames(effect.preRoll, changing));
 }
 
 }  // namespace quillon

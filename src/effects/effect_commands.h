@@ -1,30 +1,64 @@
 #pragma once
 
-#include <string>
+#include <memory>
+#include <span>
 
 #include "document/document_view.h"
+#include "document/wave_document.h"
+#include "effects/effect_descriptor.h"
+#include "platform/form.h"
+#include "platform/job.h"
 
 namespace quillon {
 
-// The commands of the Effects menu and Auto Trim. Each runs the common path: the low-disk guard,
-// stop playback, select everything when nothing is selected (not Auto Trim), the last-used
-// parameters from "StoredValues", the effect's dialog (values written back once confirmed), the
-// undo action, the processing under a progress dialog, then commit with the effect's pre-roll or
-// roll back. Each answers 1 when the document changed, else 0.
-int amplifyCommand(DocumentView& view);
-int normalizeCommand(DocumentView& view);
-int automaticGainControlCommand(DocumentView& view);
-int compressorCommand(DocumentView& view);
-int highPassCommand(DocumentView& view);
-int echoCommand(DocumentView& view);
-int reverbCommand(DocumentView& view);
-int reverseCommand(DocumentView& view);
-int fadeInCommand(DocumentView& view);
-int fadeOutCommand(DocumentView& view);
-int fadeOutAndTrimCommand(DocumentView& view);
-int autoTrimCommand(DocumentView& view);
+// The ids of the effect commands: the Effects menu, and Auto Trim on the Edit menu.
+namespace command {
+inline constexpr int kAutoTrim = 2304;
+inline constexpr int kAmplify = 2312;
+inline constexpr int kNormalize = 2314;
+inline constexpr int kAutomaticGainControl = 2315;
+inline constexpr int kCompressor = 2316;
+inline constexpr int kHighPass = 2317;
+inline constexpr int kEcho = 2318;
+inline constexpr int kReverb = 2319;
+inline constexpr int kReverse = 2320;
+inline constexpr int kFadeIn = 2321;
+inline constexpr int kFadeOut = 2322;
+inline constexpr int kFadeOutAndTrim = 2323;
+}  // namespace command
 
-// The compressor dialog's ratio: a name of the ratio list ("2:1", "Limit") or its index.
-int compressorRatioIndex(const std::string& text);
+// How far before the selection playback starts after an effect (when "AutoPlaybackAfterEffects"
+// is set): nothing, half a second or one second of the document's rate.
+enum class PreRoll { None, HalfSecond, OneSecond };
+
+// One effect command: everything the command table, the menus, quillon-cli and the effect
+// dialogs know about it. It processes in one of three ways: a filter through the generic worker
+// (`describe`, which also gives the dialog's preview), a job of its own (`makeJob`), or a change
+// without samples (`change`).
+struct EffectCommand {
+  int id;
+  const char* menuText;
+  const char* name;    // the quillon-cli step
+  const char* action;  // the undo action, and the title of the worker's progress dialog
+  PreRoll preRoll;
+  const Form* form;  // its dialog (null: none); the values are stored once it is confirmed
+  std::shared_ptr<const EffectDescriptor> (*describe)(const DialogValues& values,
+                                                      const WaveDocument& document) = nullptr;
+  std::unique_ptr<Job> (*makeJob)(Ref<WaveDocument> document, const DialogValues& values) = nullptr;
+  JobResult (*change)(WaveDocument& document, const DialogValues& values) = nullptr;
+  // Works on the whole document whatever is selected and puts the cursor at 0 (Auto Trim).
+  bool wholeDocument = false;
+};
+
+// Every effect command, in menu order.
+std::span<const EffectCommand> effectCommands();
+// The effect command with that id, or null.
+const EffectCommand* findEffectCommand(int id);
+
+// The path every effect command takes: the low-disk guard, stop playback, select everything
+// when nothing is selected (not for whole-document effects), the dialog with the last-used
+// values, the undo action, the processing under a progress dialog, then commit with the
+// effect's pre-roll or roll back. Answers whether the document changed.
+bool runEffectCommand(DocumentView& view, const EffectCommand& effect);
 
 }  // namespace quillon

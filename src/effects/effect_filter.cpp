@@ -8,7 +8,7 @@ EffectFilter::EffectFilter(Ref<SampleSource> inner)
 EffectFilter::EffectFilter(Ref<SampleSource> inner, int32_t sampleRate, int channels)
     : SampleSource(sampleRate, channels), inner_(std::move(inner)) {
   setPeakBound(inner_->peakBound());
-  if (inner_->status() != kSourceOk) setStatus(kSourceInnerFailed);
+  if (inner_->status() != SourceStatus::Ok) setStatus(SourceStatus::InnerFailed);
 }
 
 }  // namespace quillon

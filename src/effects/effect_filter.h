@@ -6,8 +6,8 @@
 namespace quillon {
 
 // The base of every processing stage: a SampleSource over one inner source. It takes the inner
-// source's rate, channels and peak bound, reports status 2 when the inner one is not usable, and
-// forwards position, length, seek, lengthUnknown and pause; `read` is the stage's own.
+// source's rate, channels and peak bound, reports status InnerFailed when the inner one is not
+// usable, and forwards position, length, seek, lengthUnknown and pause; `read` is the stage's own.
 class EffectFilter : public SampleSource {
  public:
   int32_t position() override { return inner_->position(); }

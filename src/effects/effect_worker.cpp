@@ -15,16 +15,17 @@ constexpr int32_t kBlockFrames = 8192;
 
 }  // namespace
 
-int copyBlocks(Job& job, SampleSource& source, SampleSink& sink, int32_t a, int32_t b) {
+JobResult copyBlocks(Job& job, SampleSource& source, SampleSink& sink, int32_t a, int32_t b) {
   job.setLine(messages::kPleaseWait, 1);
   if (a > 0) source.seek(a);
   const int64_t total = int64_t{b} - a;
   std::vector<Sample> buffer(size_t(kBlockFrames) * source.channels());
   for (int64_t done = 0;;) {
-    if (job.checkCancelled()) return kJobCancelled;
-    if (done >= total) return kJobDone;
+    if (job.checkCancelled()) return JobResult::Cancelled;
+    if (done >= total) return JobResult::Done;
     const auto n = int32_t(std::min<int64_t>(total - done, kBlockFrames));
-    if (source.read(buffer.data(), n) < 0 || !sink.write(buffer.data(), n)) return kJobFailed;
+    if (source.read(buffer.data(), n) < 0 || !sink.write(buffer.data(), n))
+      return JobResult::Failed;
     done += n;
     job.setProgress(double(done) / double(total));
   }
@@ -40,20 +41,20 @@ EffectWorker::EffectWorker(std::string title, Ref<WaveDocument> document,
                            std::shared_ptr<const EffectDescriptor> descriptor)
     : Job(std::move(title)), document_(std::move(document)), descriptor_(std::move(descriptor)) {}
 
-int EffectWorker::run() {
+JobResult EffectWorker::run() {
   const int32_t a = document_->selectionStart, b = document_->selectionEnd;
-  if (b <= a) return kJobDone;
+  if (b <= a) return JobResult::Done;
   setLine(descriptor_->name(), 0);
   Ref<EffectFilter> filter = descriptor_->makeFilter(makeRef<ClipReader>(document_->audio));
-  if (filter->status() != kSourceOk) return kJobFailed;
+  if (filter->status() != SourceStatus::Ok) return JobResult::Failed;
   Clip processed;
   auto writer =
       makeRef<BlockWriter>(processed, document_->audio.sampleRate, document_->audio.channels);
-  const int result = copyBlocks(*this, *filter, *writer, a, b);
-  if (result != kJobDone) return result;
-  if (!writer->finish()) return kJobFailed;
+  const JobResult result = copyBlocks(*this, *filter, *writer, a, b);
+  if (result != JobResult::Done) return result;
+  if (!writer->finish()) return JobResult::Failed;
   replaceRange(document_->audio, a, b, processed);
-  return kJobDone;
+  return JobResult::Done;
 }
 
 }  // namespace quillon

@@ -12,9 +12,9 @@ namespace quillon {
 
 // The block loop shared by every effect: copies the frames [a, b) (a below 0 counts as 0) from
 // the source to the sink in blocks of at most 8192 frames, asking for cancel before every block,
-// the first and one after the last included, and reporting progress after each. Answers 0 done,
-// 1 cancelled, 2 failed (a read that failed or a sink that lost data).
-int copyBlocks(Job& job, SampleSource& source, SampleSink& sink, int32_t a, int32_t b);
+// the first and one after the last included, and reporting progress after each. Fails when a read
+// failed or the sink lost data.
+JobResult copyBlocks(Job& job, SampleSource& source, SampleSink& sink, int32_t a, int32_t b);
 
 // When the document has no selection, selects all of it (the cursor stays).
 void selectAllWhenNothingSelected(WaveDocument& document);
@@ -29,7 +29,7 @@ class EffectWorker : public Job {
                std::shared_ptr<const EffectDescriptor> descriptor);
 
  protected:
-  int run() override;
+  JobResult run() override;
 
  private:
   Ref<WaveDocument> document_;

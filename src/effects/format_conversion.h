@@ -11,7 +11,7 @@ namespace quillon {
 // differs; otherwise the channel reduction first (stereo to mono, so the rate stages have less to
 // do), then the rate stage or stages, then the channel expansion (mono to stereo). Channel pairs
 // other than mono and stereo are left as they are. A rate ≤ 0 builds a stage to 44,100 Hz that
-// reports status 3.
+// reports status Corrupt.
 Ref<SampleSource> convertFormat(Ref<SampleSource> source, int32_t rate, int channels);
 
 // Only the rate: one stage, or two when the target is below a quarter of the source rate.

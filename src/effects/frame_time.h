@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "platform/saturate.h"
+
 namespace quillon {
 
 // Milliseconds to frames as every effect counts them: r × (ms mod 1000) / 1000 + r × (ms / 1000)
@@ -12,8 +14,7 @@ namespace quillon {
 inline int32_t millisecondsToFrames(int32_t sampleRate, int32_t milliseconds) {
   const int64_t frames = int64_t{sampleRate} * (milliseconds % 1000) / 1000 +
                          int64_t{sampleRate} * (milliseconds / 1000);
-  return static_cast<int32_t>(std::clamp<int64_t>(frames, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
+  return saturate32(frames);
 }
 
 }  // namespace quillon

@@ -65,11 +65,11 @@ int32_t normalizePercent(int64_t peak, int32_t levelPercent) {
 NormalizeJob::NormalizeJob(Ref<WaveDocument> document, int32_t levelPercent)
     : Job("Normalize"), document_(std::move(document)), level_(levelPercent) {}
 
-int NormalizeJob::run() {
+JobResult NormalizeJob::run() {
   setLine(messages::kNormalizing, 0);
   setLine(messages::kPleaseWait, 1);
   const int32_t a = document_->selectionStart, b = document_->selectionEnd;
-  if (a >= b) return kJobDone;
+  if (a >= b) return JobResult::Done;
   const int32_t from = std::max(a, 0);
   const int64_t total = std::max<int64_t>(int64_t{b} - from, 1);
   auto reader = makeRef<ClipReader>(document_->audio);
@@ -78,26 +78,26 @@ int NormalizeJob::run() {
   std::vector<Sample> buffer(size_t(kBlockFrames) * ch);
   int64_t peak = 0;
   for (int64_t done = 0; done < total;) {
-    if (checkCancelled()) return kJobCancelled;
+    if (checkCancelled()) return JobResult::Cancelled;
     const auto n = int32_t(std::min<int64_t>(total - done, kBlockFrames));
-    if (reader->read(buffer.data(), n) < 0) return kJobFailed;
+    if (reader->read(buffer.data(), n) < 0) return JobResult::Failed;
     peak = std::max(peak, peakOf(buffer.data(), size_t(n) * ch));
     done += n;
     setProgress(double(done) / double(total));
   }
   applied_ = normalizePercent(peak, level_);
   scaleRange(document_->audio, a, b, applied_);
-  return kJobDone;
+  return JobResult::Done;
 }
 
 ReverseJob::ReverseJob(Ref<WaveDocument> document)
     : Job("Reverse"), document_(std::move(document)) {}
 
-int ReverseJob::run() {
+JobResult ReverseJob::run() {
   setLine(messages::kReversingSound, 0);
   setLine(messages::kPleaseWait, 1);
   const int32_t a = document_->selectionStart, b = document_->selectionEnd;
-  if (b <= a) return kJobDone;
+  if (b <= a) return JobResult::Done;
   auto reader = makeRef<ClipReader>(document_->audio);
   Clip reversed;
   auto writer =
@@ -108,21 +108,21 @@ int ReverseJob::run() {
   double progress = 0;
   int64_t remaining = int64_t{b} - a, p = b;
   while (remaining > 0) {
-    if (checkCancelled()) return kJobCancelled;
+    if (checkCancelled()) return JobResult::Cancelled;
     progress += step;
     setProgress(progress);
     const auto n = int32_t(std::min<int64_t>(remaining, kBlockFrames));
     p -= n;
     reader->seek(int32_t(p));
-    if (reader->read(in.data(), n) < 0) return kJobFailed;
+    if (reader->read(in.data(), n) < 0) return JobResult::Failed;
     reverseFrames(in.data(), out.data(), n, ch);
-    if (!writer->write(out.data(), n)) return kJobFailed;
+    if (!writer->write(out.data(), n)) return JobResult::Failed;
     remaining -= n;
   }
-  if (checkCancelled()) return kJobCancelled;
-  if (!writer->finish()) return kJobFailed;
+  if (checkCancelled()) return JobResult::Cancelled;
+  if (!writer->finish()) return JobResult::Failed;
   replaceRange(document_->audio, a, b, reversed);
-  return kJobDone;
+  return JobResult::Done;
 }
 
 std::shared_ptr<const EffectDescriptor> fadeDescriptor(Fade fade, int32_t a, int32_t b) {
@@ -136,9 +136,9 @@ FadeOutAndTrimJob::FadeOutAndTrimJob(Ref<WaveDocument> document)
                    fadeDescriptor(Fade::Out, document->selectionStart, document->selectionEnd)),
       document_(std::move(document)) {}
 
-int FadeOutAndTrimJob::run() {
-  const int result = EffectWorker::run();
-  if (result == kJobDone) deleteFrom(document_->audio, document_->selectionEnd);
+JobResult FadeOutAndTrimJob::run() {
+  const JobResult result = EffectWorker::run();
+  if (result == JobResult::Done) deleteFrom(document_->audio, document_->selectionEnd);
   return result;
 }
 

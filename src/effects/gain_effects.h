@@ -26,7 +26,7 @@ class NormalizeJob : public Job {
   int32_t appliedPercent() const { return applied_; }
 
  protected:
-  int run() override;
+  JobResult run() override;
 
  private:
   Ref<WaveDocument> document_;
@@ -40,7 +40,7 @@ class ReverseJob : public Job {
   explicit ReverseJob(Ref<WaveDocument> document);
 
  protected:
-  int run() override;
+  JobResult run() override;
 
  private:
   Ref<WaveDocument> document_;
@@ -56,7 +56,7 @@ class FadeOutAndTrimJob : public EffectWorker {
   explicit FadeOutAndTrimJob(Ref<WaveDocument> document);
 
  protected:
-  int run() override;
+  JobResult run() override;
 
  private:
   Ref<WaveDocument> document_;

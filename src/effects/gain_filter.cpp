@@ -5,6 +5,7 @@
 
 #include "document/sample_kernels.h"
 #include "effects/gain_math.h"
+#include "platform/saturate.h"
 
 namespace quillon {
 
@@ -15,7 +16,7 @@ GainFilter::GainFilter(Ref<SampleSource> inner, int32_t gain)
 
 int32_t GainFilter::gainForPercent(int32_t percent) {
   const int64_t coarse = (int64_t{percent} << 9) / 100;
-  return int32_t(std::clamp<int64_t>(coarse << 15, INT32_MIN, INT32_MAX));
+  return saturate32(coarse << 15);
 }
 
 int32_t GainFilter::read(Sample* buffer, int32_t frames) {
@@ -47,7 +48,7 @@ int32_t EnvelopeFilter::read(Sample* buffer, int32_t frames) {
   const int64_t step = int64_t(std::trunc(slope));
   const int ch = channels();
   for (int32_t i = 0; i < frames; ++i) {
-    const auto g = int32_t(std::clamp<int64_t>(gain, INT32_MIN, INT32_MAX));
+    const int32_t g = saturate32(gain);
     for (int k = 0; k < ch; ++k)
       buffer[i * ch + k] = splitMultiply(g, buffer[i * ch + k]);
     gain += step;

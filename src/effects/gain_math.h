@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "document/sample_types.h"
+#include "platform/saturate.h"
 
 namespace quillon {
 
@@ -15,8 +16,7 @@ namespace quillon {
 inline Sample splitMultiply(int32_t gain, Sample v) {
   const int64_t high = gain >> 12, low = gain & 0xFFF;
   const int64_t sum = ((high * (v & 0xFFF)) >> 12) + ((low * (v >> 12)) >> 12) + high * (v >> 12);
-  return static_cast<Sample>(std::clamp<int64_t>(sum, std::numeric_limits<int32_t>::min(),
-                                                 std::numeric_limits<int32_t>::max()));
+  return saturate32(sum);
 }
 
 // A decibel value: signed, clamped to −127 … 127, where −127 means off.

@@ -4,15 +4,10 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/saturate.h"
+
 namespace quillon {
-namespace {
-
-Sample saturated(int64_t v) {
-  return static_cast<Sample>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                 std::numeric_limits<int32_t>::max()));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 HighPassFilter::Coefficients HighPassFilter::coefficients(int32_t cutoffHz, int32_t sampleRate) {
   const double f = cutoffHz < 1 ? 10 : cutoffHz;
@@ -50,7 +45,7 @@ int32_t HighPassFilter::read(Sample* buffer, int32_t frames) {
                           int64_t{k.a2} * h.y2 - int64_t{k.a1} * h.y1 + h.residue;
       const int64_t whole = sum >> 24;
       h.residue = sum - (whole << 24);
-      const Sample y = saturated(whole);
+      const Sample y = saturate32(whole);
       h.x2 = h.x1;
       h.x1 = x;
       h.y2 = h.y1;

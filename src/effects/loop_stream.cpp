@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/saturate.h"
+
 namespace quillon {
 
 LoopStream::LoopStream(Ref<SampleSource> inner, int32_t a, int32_t b)
@@ -11,9 +13,9 @@ LoopStream::LoopStream(Ref<SampleSource> inner, int32_t a, int32_t b)
   int64_t start = std::max(a, 0);
   if (a >= 0 && length < start) start = int64_t{length} - (int64_t{b} - a);
   const int64_t end = b < 0 ? 0 : std::min(b, length);
-  start_ = int32_t(std::clamp<int64_t>(start, INT32_MIN, INT32_MAX));
+  start_ = saturate32(start);
   end_ = int32_t(end);
-  if (end_ <= start_) setStatus(kSourceCorrupt);
+  if (end_ <= start_) setStatus(SourceStatus::Corrupt);
 }
 
 int32_t LoopStream::read(Sample* buffer, int32_t frames) {

@@ -7,8 +7,8 @@
 namespace quillon {
 
 // Plays the range [a, b) of its inner source over and over (loop play). Position and length are
-// the inner source's. A range that comes out empty is refused (status 3) and reads as silence,
-// so that nothing ever spins on it.
+// the inner source's. A range that comes out empty is refused (status Corrupt) and reads as
+// silence, so that nothing ever spins on it.
 class LoopStream : public EffectFilter {
  public:
   LoopStream(Ref<SampleSource> inner, int32_t a, int32_t b);

@@ -5,14 +5,10 @@
 #include <limits>
 
 #include "effects/gain_math.h"
+#include "platform/saturate.h"
 
 namespace quillon {
 namespace {
-
-Sample saturated(int64_t v) {
-  return static_cast<Sample>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                 std::numeric_limits<int32_t>::max()));
-}
 
 // The split multiply in 32-bit arithmetic; exact when scalesIn32Bits holds. When even high × v
 // fits 32 bits ("narrow"), (high × v) >> 12 stands for the first and third products together.
@@ -115,7 +111,7 @@ __attribute__((target("avx2"))) size_t extremesAvx2(const Sample* samples, size_
 
 void mixScaled(Sample* mix, const Sample* source, size_t count, int32_t gain) {
   for (size_t i = 0; i < count; ++i)
-    mix[i] = saturated(int64_t{mix[i]} + splitMultiply(gain, source[i]));
+    mix[i] = saturate32(int64_t{mix[i]} + splitMultiply(gain, source[i]));
 }
 
 void mixScaledUnchecked(Sample* mix, const Sample* source, size_t count, int32_t gain,

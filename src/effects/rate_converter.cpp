@@ -9,6 +9,8 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
+
+#include "platform/saturate.h"
 #endif
 
 namespace quillon {
@@ -24,11 +26,6 @@ std::atomic<bool> plainKernelForced{false};
 int64_t floorDiv(int64_t a, int64_t b) {
   const int64_t q = a / b;
   return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
-}
-
-int32_t clampToInt32(int64_t v) {
-  return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
 }
 
 uint32_t magnitude(int32_t v) {
@@ -58,7 +55,7 @@ inline Sample scaleOutput(const FilterRun& run, int64_t lower, int64_t upper) {
   // A history normalised by more than 15 bits (samples beyond 2^30) needs a left shift.
   const int64_t out = run.outputShift >= 0 ? (sum + run.rounding) >> run.outputShift
                                            : sum * (int64_t{1} << -run.outputShift);
-  return clampToInt32(out);
+  return saturate32(out);
 }
 
 inline void advance(FilterRun& run) {
@@ -161,7 +158,7 @@ RateStagePlan planRateStage(int32_t fromRate, int32_t toRate, bool firstOfTwo) {
   const int64_t phases = b / std::gcd(a, b);
   const int64_t step = a * phases / b;
   plan.phases = static_cast<int32_t>(phases);
-  plan.inputStep = clampToInt32(step == 0 ? 1 : step);
+  plan.inputStep = saturate32(step == 0 ? 1 : step);
   if (a < b) {
     plan.cutoff = 0.975;
     plan.beta = 2.12;
@@ -183,8 +180,8 @@ std::vector<RateStagePlan> planRateConversion(int32_t fromRate, int32_t toRate) 
 
 RateConverter::RateConverter(Ref<SampleSource> inner, int32_t targetRate, bool firstOfTwo)
     : EffectFilter(inner, targetRate, inner->channels()) {
-  // The base has made a non-positive target 44,100 Hz with status 3, and status 2 of a failed
-  // inner source.
+  // The base has made a non-positive target 44,100 Hz with status Corrupt, and status InnerFailed
+  // of a failed inner source.
   const int channels = inner_->channels();
   plan_ = planRateStage(inner_->sampleRate(), targetRate, firstOfTwo);
   // Peak: twice the inner bound; above 0x100000 the inner bound stands, as doubling it would
@@ -194,7 +191,7 @@ RateConverter::RateConverter(Ref<SampleSource> inner, int32_t targetRate, bool f
   usable_ = plan_.phases <= kMaxPhases &&
             int64_t{plan_.inputStep} <= int64_t{kMaxInputStep} * plan_.phases;
   if (!usable_) {
-    if (status() == kSourceOk) setStatus(kSourceCorrupt);
+    if (status() == SourceStatus::Ok) setStatus(SourceStatus::Corrupt);
     return;
   }
   stepWhole_ = plan_.inputStep / plan_.phases;
@@ -278,7 +275,7 @@ bool RateConverter::refill() {
     for (int c = 0; c < channelCount; ++c) {
       int32_t* kept = history_.data() + size_t(c) * historyStride_ + available_;
       for (int i = 0; i < kTaps; ++i)
-        kept[i] = clampToInt32(int64_t{kept[i]} * (int64_t{1} << shift_));
+        kept[i] = saturate32(int64_t{kept[i]} * (int64_t{1} << shift_));
     }
   }
   int32_t count = std::min(kHistoryFrames - readPosition_, kRefillFrames);
@@ -338,20 +335,20 @@ bool RateConverter::readInner(int32_t frames, int32_t at) {
 
 int32_t RateConverter::position() {
   const int64_t centre = nextInput_ - available_ - 32 + readPosition_;
-  return clampToInt32(floorDiv(centre * plan_.phases + phase_, plan_.inputStep));
+  return saturate32(floorDiv(centre * plan_.phases + phase_, plan_.inputStep));
 }
 
 int32_t RateConverter::length() {
   int64_t frames = inner_->length();
   if (inner_->lengthUnknown()) frames = std::max<int64_t>(frames - 33, 0);
-  return clampToInt32(frames * plan_.phases / plan_.inputStep);
+  return saturate32(frames * plan_.phases / plan_.inputStep);
 }
 
 void RateConverter::seek(int32_t frame) {
   const int64_t time = int64_t{frame} * plan_.inputStep;
   const int64_t input = floorDiv(time, plan_.phases);
   const int64_t first = input - kCentreTap;
-  inner_->seek(clampToInt32(std::max<int64_t>(first, 0)));
+  inner_->seek(saturate32(std::max<int64_t>(first, 0)));
   nextInput_ = first;
   if (!usable_) return;
   phase_ = static_cast<int32_t>(time - input * plan_.phases);

@@ -41,7 +41,7 @@ double besselI0SixTerms(double x);
 // 31 frames before frame y × M / L and reads those 31 frames back, so the output after a seek is
 // what a continuous read gives at that point, up to the rounding of the history's normalisation.
 //
-// A target rate ≤ 0 converts to 44,100 Hz and marks the stage invalid (status 3); so does a
+// A target rate ≤ 0 converts to 44,100 Hz and marks the stage invalid (status Corrupt); so does a
 // pair of rates that would need more than kMaxPhases phases or an input step of more than
 // kMaxInputStep frames per output frame, and such a stage reads silence.
 class RateConverter : public EffectFilter {

@@ -11,6 +11,7 @@
 #include "effects/frame_time.h"
 #include "effects/gain_math.h"
 #include "effects/mix_kernels.h"
+#include "platform/saturate.h"
 
 namespace quillon {
 namespace {
@@ -33,11 +34,6 @@ int orderOf(int reflection) {
 // truncates or rounds the same as clamping afterwards.
 int clampedDecibels(double decibels) {
   return static_cast<int>(std::clamp(decibels, -127.0, 127.0));
-}
-
-Sample saturated(int64_t v) {
-  return static_cast<Sample>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                 std::numeric_limits<int32_t>::max()));
 }
 
 }  // namespace
@@ -93,7 +89,7 @@ ReverbFilter::ReverbFilter(Ref<SampleSource> inner, int32_t decayMs, int32_t pre
       std::all_of(diffused_.begin(), diffused_.end(), [](auto& d) { return bool(d); });
   if (!allocated) {
     accumulator_.reset();
-    setStatus(kSourceInnerFailed);
+    setStatus(SourceStatus::InnerFailed);
   }
 }
 
@@ -185,7 +181,7 @@ void ReverbFilter::processBlock(Sample* out, int32_t frames) {
         for (size_t i = 0; i < words; ++i) {
           for (int32_t tap : taps) {
             Sample& at = diffused[i + ch * size_t(tap)];
-            at = saturated(int64_t{at} + in[i]);
+            at = saturate32(int64_t{at} + in[i]);
           }
         }
       }
@@ -206,7 +202,8 @@ void ReverbFilter::processBlock(Sample* out, int32_t frames) {
     mixScaledUnchecked(out, acc, words, wetGain_, accumulatedPeak);
   } else {
     for (size_t i = 0; i < words; ++i) {
-      out[i] = saturated(int64_t{splitMultiply(wetGain_, acc[i])} + splitMultiply(dryGain_, in[i]));
+      out[i] =
+          saturate32(int64_t{splitMultiply(wetGain_, acc[i])} + splitMultiply(dryGain_, in[i]));
     }
   }
   // The accumulator moves down by one block.

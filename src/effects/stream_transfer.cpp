@@ -16,13 +16,13 @@ constexpr int32_t kStepFrames = 8192;
 
 }  // namespace
 
-int TransferStream(Job& job, const std::string& text, Ref<SampleSource> source,
-                   Ref<SampleSink> sink) {
+JobResult TransferStream(Job& job, const std::string& text, Ref<SampleSource> source,
+                         Ref<SampleSink> sink) {
   job.setLine(text, 0);
   job.setLine(messages::kPleaseWait, 1);
   job.setProgress(0.0);
-  if (source->status() != kSourceOk || (sink->status() & (kSinkNull | kSinkFailed))) {
-    return kJobFailed;
+  if (source->status() != SourceStatus::Ok || (sink->status() & (kSinkNull | kSinkFailed))) {
+    return JobResult::Failed;
   }
   Ref<SampleSource> adapted =
       limitTo(convertFormat(std::move(source), sink->sampleRate(), sink->channels()), kFullScale16);
@@ -31,27 +31,28 @@ int TransferStream(Job& job, const std::string& text, Ref<SampleSource> source,
   std::vector<Sample> buffer(size_t(kStepFrames) * adapted->channels());
   double fraction = 0;
   for (int64_t moved = 0; moved < total;) {
-    if (job.checkCancelled()) return kJobCancelled;
+    if (job.checkCancelled()) return JobResult::Cancelled;
     const auto n = int32_t(std::min<int64_t>(total - moved, kStepFrames));
-    if (adapted->read(buffer.data(), n) < 0 || !sink->write(buffer.data(), n)) return kJobFailed;
+    if (adapted->read(buffer.data(), n) < 0 || !sink->write(buffer.data(), n))
+      return JobResult::Failed;
     moved += n;
     job.setProgress(fraction);
     fraction += step;
   }
-  return sink->finish() ? kJobDone : kJobFailed;
+  return sink->finish() ? JobResult::Done : JobResult::Failed;
 }
 
 ClipConversionJob::ClipConversionJob(Clip& clip, int32_t sampleRate, int channels)
     : Job(messages::kConvertingRate), clip_(clip), rate_(sampleRate), channels_(channels) {}
 
-int ClipConversionJob::run() {
-  if (clip_.sampleRate == rate_ && clip_.channels == channels_) return kJobDone;
+JobResult ClipConversionJob::run() {
+  if (clip_.sampleRate == rate_ && clip_.channels == channels_) return JobResult::Done;
   Clip converted;
   auto writer = makeRef<BlockWriter>(converted, rate_, channels_);
-  const int result =
+  const JobResult result =
       TransferStream(*this, messages::kConvertingRate, makeRef<ClipReader>(clip_), writer);
   writer = nullptr;
-  if (result == kJobDone) clip_ = std::move(converted);
+  if (result == JobResult::Done) clip_ = std::move(converted);
   return result;
 }
 

@@ -5,11 +5,25 @@
 #include "formats/byte_io.h"
 #include "formats/headered_file_writer.h"
 #include "formats/positioned_file_reader.h"
+#include "platform/settings.h"
 
 namespace quillon {
 namespace {
 
-Ref<SampleSource> failed(uint8_t status) {
+// Sizes up to 8 bits write 8-bit samples, larger ones 16-bit.
+constexpr FormChoice kSampleSizes[] = {{"8", 8}, {"16", 16}};
+constexpr FormField kAiffFields[] = {sampleRateField(&settings::kAiffSampleRate, 44100),
+                                     {.name = "bits",
+                                      .kind = FieldKind::Number,
+                                      .label = "Sample Size",
+                                      .unit = "bits",
+                                      .choices = kSampleSizes,
+                                      .setting = &settings::kAiffSampleSize,
+                                      .zeroAs = 16},
+                                     channelsField(&settings::kAiffChannels)};
+constexpr FormValue kAiffDefaults[] = {{"rate", 44100}, {"channels", 2}};
+
+Ref<SampleSource> failed(SourceStatus status) {
   return makeRef<NullSource>(status);
 }
 
@@ -53,19 +67,19 @@ uint32_t readExtendedRate(const uint8_t in[10]) {
 
 Ref<SampleSource> OpenAiffSource(const std::string& path) {
   platform::File file;
-  if (!file.open(path, platform::File::Mode::Read)) return failed(kSourceCannotOpen);
+  if (!file.open(path, platform::File::Mode::Read)) return failed(SourceStatus::CannotOpen);
   uint8_t form[12];
-  if (file.readAt(form, 12, 0) != 12) return failed(kSourceCorrupt);
+  if (file.readAt(form, 12, 0) != 12) return failed(SourceStatus::Corrupt);
   ByteReader head(form, 12);
-  if (head.fourCC() != "FORM") return failed(kSourceCorrupt);
+  if (head.fourCC() != "FORM") return failed(SourceStatus::Corrupt);
   head.u32be();
-  if (head.fourCC() != "AIFF") return failed(kSourceCorrupt);  // AIFC and others too
+  if (head.fourCC() != "AIFF") return failed(SourceStatus::Corrupt);  // AIFC and others too
 
   int64_t offset = 12;
   uint32_t size = 0;
-  if (!findChunk(file, offset, "COMM", size)) return failed(kSourceCorrupt);
+  if (!findChunk(file, offset, "COMM", size)) return failed(SourceStatus::Corrupt);
   uint8_t comm[18];
-  if (size < 18 || file.readAt(comm, 18, offset + 8) != 18) return failed(kSourceCorrupt);
+  if (size < 18 || file.readAt(comm, 18, offset + 8) != 18) return failed(SourceStatus::Corrupt);
   ByteReader in(comm, 18);
   const uint16_t channels = in.u16be();
   in.u32be();  // frame count: the data size decides
@@ -73,9 +87,9 @@ Ref<SampleSource> OpenAiffSource(const std::string& path) {
   const uint32_t rate = readExtendedRate(comm + 8);
   offset += 8 + int64_t{size} + (size & 1);
 
-  if (!findChunk(file, offset, "SSND", size)) return failed(kSourceCorrupt);
+  if (!findChunk(file, offset, "SSND", size)) return failed(SourceStatus::Corrupt);
   uint8_t fields[8];
-  if (file.readAt(fields, 8, offset + 8) != 8) return failed(kSourceCorrupt);
+  if (file.readAt(fields, 8, offset + 8) != 8) return failed(SourceStatus::Corrupt);
 
   PositionedFileReader::Layout layout;
   layout.sampleRate = rate > 0x7FFFFFFF ? 0 : int32_t(rate);
@@ -106,6 +120,25 @@ Ref<SampleSink> CreateAiffSink(const std::string& path, int32_t sampleRate, int 
         out.fourCC("SSND").u32be(final ? uint32_t(dataBytes + 8) : 0xFFFFFFFF).u32be(0).u32be(0);
         return out.data();
       });
+}
+
+const Form kAiffSettingsForm{.dialog = "LAIFFEncodeDlg",
+                             .caption = "AIFF Settings",
+                             .fields = kAiffFields,
+                             .defaults = kAiffDefaults};
+
+bool EditAiffSettings(Interaction& owner, int32_t documentRate, int documentChannels) {
+  DialogValues values;
+  values.set("rate", settings::kAiffSampleRate.read(documentRate));
+  values.set("channels", settings::kAiffChannels.read(documentChannels));
+  return askForm(owner, kAiffSettingsForm, values);
+}
+
+Ref<SampleSink> CreateAiffSinkFromSettings(const std::string& path, int32_t documentRate,
+                                           int documentChannels) {
+  return CreateAiffSink(path, settings::kAiffSampleRate.read(documentRate),
+                        settings::kAiffChannels.read(documentChannels),
+                        settings::kAiffSampleSize.read());
 }
 
 }  // namespace quillon

@@ -3,9 +3,20 @@
 #include "formats/byte_io.h"
 #include "formats/headered_file_writer.h"
 #include "formats/positioned_file_reader.h"
+#include "platform/settings.h"
 
 namespace quillon {
 namespace {
+
+constexpr FormChoice kAuCodecs[] = {{"PCM 16 bit", 0}, {"PCM 8 bit", 1}, {"aLaw", 2}, {"uLaw", 3}};
+constexpr FormField kAuFields[] = {{.name = "codec",
+                                    .kind = FieldKind::Choice,
+                                    .label = "Encoding",
+                                    .choices = kAuCodecs,
+                                    .setting = &settings::kAuCodecIndex},
+                                   sampleRateField(&settings::kAuSampleRate),
+                                   channelsField(&settings::kAuChannels)};
+constexpr FormValue kAuDefaults[] = {{"codec", 0}, {"rate", 44100}, {"channels", 2}};
 
 constexpr uint32_t kEncodingMuLaw = 1;
 constexpr uint32_t kEncodingSigned8 = 2;
@@ -16,11 +27,12 @@ constexpr uint32_t kEncodingALaw = 27;
 
 Ref<SampleSource> OpenAuSource(const std::string& path) {
   platform::File file;
-  if (!file.open(path, platform::File::Mode::Read)) return makeRef<NullSource>(kSourceCannotOpen);
+  if (!file.open(path, platform::File::Mode::Read))
+    return makeRef<NullSource>(SourceStatus::CannotOpen);
   uint8_t header[24];
-  if (file.read(header, 24) != 24) return makeRef<NullSource>(kSourceCorrupt);
+  if (file.read(header, 24) != 24) return makeRef<NullSource>(SourceStatus::Corrupt);
   ByteReader in(header, 24);
-  if (in.fourCC() != ".snd") return makeRef<NullSource>(kSourceCorrupt);
+  if (in.fourCC() != ".snd") return makeRef<NullSource>(SourceStatus::Corrupt);
   const uint32_t offset = in.u32be();
   const uint32_t size = in.u32be();
   const uint32_t encoding = in.u32be();
@@ -42,9 +54,9 @@ Ref<SampleSource> OpenAuSource(const std::string& path) {
       layout.encoding = SampleEncoding::ALaw;
       break;
     default:
-      return makeRef<NullSource>(kSourceMissingCodec);
+      return makeRef<NullSource>(SourceStatus::MissingCodec);
   }
-  if (rate > 0x7FFFFFFF || channels > 255) return makeRef<NullSource>(kSourceCorrupt);
+  if (rate > 0x7FFFFFFF || channels > 255) return makeRef<NullSource>(SourceStatus::Corrupt);
   layout.sampleRate = int32_t(rate);
   layout.channels = int(channels);
   layout.dataStart = offset;
@@ -81,6 +93,21 @@ Ref<SampleSink> CreateAuSink(const std::string& path, int codecIndex, int32_t sa
         out.u32be(code).u32be(uint32_t(sampleRate)).u32be(uint32_t(channels));
         return out.data();
       });
+}
+
+const Form kAuSettingsForm{.dialog = "LAuSettingsDlg",
+                           .caption = "AU Settings",
+                           .fields = kAuFields,
+                           .defaults = kAuDefaults};
+
+bool EditAuSettings(Interaction& owner, int32_t, int) {
+  DialogValues values;
+  return askForm(owner, kAuSettingsForm, values);
+}
+
+Ref<SampleSink> CreateAuSinkFromSettings(const std::string& path, int32_t, int) {
+  return CreateAuSink(path, settings::kAuCodecIndex.read(), settings::kAuSampleRate.read(),
+                      settings::kAuChannels.read());
 }
 
 }  // namespace quillon

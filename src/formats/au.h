@@ -4,6 +4,8 @@
 #include <string>
 
 #include "document/sample_stream.h"
+#include "platform/form.h"
+#include "platform/interaction.h"
 #include "platform/ref_counted.h"
 
 namespace quillon {
@@ -16,5 +18,12 @@ Ref<SampleSource> OpenAuSource(const std::string& path);
 // PCM at 44,100 Hz stereo.
 Ref<SampleSink> CreateAuSink(const std::string& path, int codecIndex, int32_t sampleRate,
                              int channels);
+
+// The AU settings ("LAuSettingsDlg"): "codec" (the indexes above), "rate" and "channels" ("Mono"
+// 1, "Stereo" 2), stored under "AuEncoder"; the writer they configure whatever the document is.
+extern const Form kAuSettingsForm;
+bool EditAuSettings(Interaction& owner, int32_t documentRate, int documentChannels);
+Ref<SampleSink> CreateAuSinkFromSettings(const std::string& path, int32_t documentRate,
+                                         int documentChannels);
 
 }  // namespace quillon

@@ -14,7 +14,7 @@ BlockDecodingReader::BlockDecodingReader(platform::File file, const Layout& layo
       framesPerBlock_(layout.framesPerBlock),
       knownFrames_(layout.frames) {
   if (blockBytes_ == 0 || framesPerBlock_ <= 0) {
-    setStatus(kSourceCorrupt);
+    setStatus(SourceStatus::Corrupt);
     blockBytes_ = 1;
     framesPerBlock_ = 1;
   }

@@ -31,7 +31,7 @@ class BlockDecodingReader : public SampleSource {
   bool lengthUnknown() override { return dataBytes_ < 0 && knownFrames_ < 0; }
 
  protected:
-  // Takes over the file; a layout without blocks gets status 3.
+  // Takes over the file; a layout without blocks gets status Corrupt.
   BlockDecodingReader(platform::File file, const Layout& layout);
   // Decodes one block into framesPerBlock × channels words; false when it cannot.
   virtual bool decodeBlock(const uint8_t* block, Sample* out) = 0;

@@ -101,10 +101,10 @@ Ref<SampleSource> openCompressedWavReader(platform::File file, const WavChunks& 
       platform::WaveFormat::pcm16(compressed.sampleRate, compressed.channels);
   std::unique_ptr<platform::CodecStream> stream =
       platform::CodecManager::instance().open(compressed, pcm, platform::kCodecOpenNonRealtime);
-  if (!stream || compressed.blockAlign == 0) return makeRef<NullSource>(kSourceMissingCodec);
+  if (!stream || compressed.blockAlign == 0) return makeRef<NullSource>(SourceStatus::MissingCodec);
   const size_t pcmBytes = stream->destinationSizeFor(compressed.blockAlign);
   const size_t bytesPerFrame = size_t(compressed.channels) * 2;
-  if (pcmBytes == 0 || pcmBytes % bytesPerFrame) return makeRef<NullSource>(kSourceCorrupt);
+  if (pcmBytes == 0 || pcmBytes % bytesPerFrame) return makeRef<NullSource>(SourceStatus::Corrupt);
   BlockDecodingReader::Layout layout;
   layout.sampleRate = int32_t(compressed.sampleRate);
   layout.channels = compressed.channels;

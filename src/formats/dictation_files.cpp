@@ -87,23 +87,23 @@ const char* walkDctHeader(FileFieldReader& in, int64_t fileSize, Job& progress,
 // Creates the WAV file (replacing one of that name), writes `header` and copies `length` bytes
 // of `from` at `offset` after it in blocks, asking for a cancel before the first block and after
 // every full one. A short block ends the copy.
-int copyIntoWav(Job& progress, platform::File& from, int64_t offset, int64_t length,
-                const std::vector<uint8_t>& header, const std::string& wavPath) {
+JobResult copyIntoWav(Job& progress, platform::File& from, int64_t offset, int64_t length,
+                      const std::vector<uint8_t>& header, const std::string& wavPath) {
   platform::File wav;
-  if (!wav.open(wavPath, platform::File::Mode::Create)) return kJobFailed;
-  if (!wav.write(header.data(), header.size())) return kJobFailed;
+  if (!wav.open(wavPath, platform::File::Mode::Create)) return JobResult::Failed;
+  if (!wav.write(header.data(), header.size())) return JobResult::Failed;
   progress.setProgress(0.1);
 
   std::vector<uint8_t> block(kCopyBlockBytes);
   int64_t copied = 0;
   for (;;) {
-    if (progress.checkCancelled()) return kJobCancelled;
+    if (progress.checkCancelled()) return JobResult::Cancelled;
     const int64_t wanted = std::min(kCopyBlockBytes, length - copied);
     const int64_t got = from.readAt(block.data(), size_t(wanted), offset + copied);
-    if (got < 0 || !wav.write(block.data(), size_t(got))) return kJobFailed;
+    if (got < 0 || !wav.write(block.data(), size_t(got))) return JobResult::Failed;
     copied += got;
     progress.setProgress(length > 0 ? 0.1 + 0.9 * double(copied) / double(length) : 1.0);
-    if (got < kCopyBlockBytes) return kJobDone;
+    if (got < kCopyBlockBytes) return JobResult::Done;
   }
 }
 
@@ -132,32 +132,32 @@ std::vector<uint8_t> trueSpeechWavHeader(int64_t dartSize) {
 
 }  // namespace
 
-int ConvertDctToWav(Job& progress, const std::string& dctPath, const std::string& wavPath) {
+JobResult ConvertDctToWav(Job& progress, const std::string& dctPath, const std::string& wavPath) {
   progress.setLine(messages::kLoadingDct, 0);
   progress.setLine(dctPath, 1);
   progress.setProgress(0.0);
   platform::File dct;
-  if (!dct.open(dctPath, platform::File::Mode::Read)) return kJobFailed;
+  if (!dct.open(dctPath, platform::File::Mode::Read)) return JobResult::Failed;
   const int64_t fileSize = dct.size();
-  if (fileSize < 0) return kJobFailed;
+  if (fileSize < 0) return JobResult::Failed;
 
   progress.setProgress(0.03);
   FileFieldReader header(dct, fileSize);
   DctPayload payload;
   if (const char* refusal = walkDctHeader(header, fileSize, progress, payload)) {
     progress.reportError(refusal);
-    return kJobFailed;
+    return JobResult::Failed;
   }
   return copyIntoWav(progress, dct, payload.offset, payload.length, {}, wavPath);
 }
 
-int ConvertDartToWav(Job& progress, const std::string& dartPath, const std::string& wavPath) {
+JobResult ConvertDartToWav(Job& progress, const std::string& dartPath, const std::string& wavPath) {
   progress.setLine(messages::kLoadingDart, 0);
   progress.setLine(dartPath, 1);
   platform::File dart;
-  if (!dart.open(dartPath, platform::File::Mode::Read)) return kJobFailed;
+  if (!dart.open(dartPath, platform::File::Mode::Read)) return JobResult::Failed;
   const int64_t fileSize = dart.size();
-  if (fileSize < 0) return kJobFailed;
+  if (fileSize < 0) return JobResult::Failed;
 
   progress.setProgress(0.03);
   return copyIntoWav(progress, dart, kDartHeaderBytes,

@@ -108,7 +108,8 @@ class GsmEncoder : public DataEncoder {
 
 Ref<SampleSource> OpenGsmSource(const std::string& path) {
   platform::File file;
-  if (!file.open(path, platform::File::Mode::Read)) return makeRef<NullSource>(kSourceCannotOpen);
+  if (!file.open(path, platform::File::Mode::Read))
+    return makeRef<NullSource>(SourceStatus::CannotOpen);
   BlockDecodingReader::Layout layout;
   layout.sampleRate = 8000;
   layout.dataBytes = std::max<int64_t>(file.size(), 0);

@@ -60,9 +60,9 @@ bool HeaderedFileWriter::append(const std::vector<uint8_t>& bytes) {
 }
 
 bool HeaderedFileWriter::write(const Sample* buffer, int32_t frames) {
-  if (frames <= 0) return !(status() & kSinkFailed);
+  if (frames <= 0) return !failed();
   addFramesWritten(frames);
-  if ((status() & kSinkFailed) || finished_) return false;
+  if (failed() || finished_) return false;
   for (int32_t done = 0; done < frames;) {
     const int32_t step = std::min(frames - done, kFramesPerStep);
     bytes_.clear();
@@ -78,7 +78,7 @@ bool HeaderedFileWriter::write(const Sample* buffer, int32_t frames) {
 
 void HeaderedFileWriter::seek(int32_t frame) {
   const int bytesPerFrame = encoder_->bytesPerFrame();
-  if (finished_ || (status() & kSinkFailed) || bytesPerFrame == 0) return;
+  if (finished_ || failed() || bytesPerFrame == 0) return;
   if (frame > framesWritten()) return;
   frame = std::max(frame, 0);
   setFramesWritten(frame);
@@ -87,16 +87,16 @@ void HeaderedFileWriter::seek(int32_t frame) {
 }
 
 bool HeaderedFileWriter::finish() {
-  if (finished_) return !(status() & kSinkFailed);
+  if (finished_) return !failed();
   finished_ = true;
   if (!file_.isOpen()) return false;
-  if (!(status() & kSinkFailed)) {
+  if (!failed()) {
     bytes_.clear();
     if (!encoder_->finish(bytes_)) fail(EIO);
-    if (!(status() & kSinkFailed) && append(bytes_)) writeHeader(true);
+    if (!failed() && append(bytes_)) writeHeader(true);
   }
   file_.close();
-  return !(status() & kSinkFailed);
+  return !failed();
 }
 
 }  // namespace quillon

@@ -16,8 +16,8 @@
 #include "formats/byte_io.h"
 #include "formats/tags.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/text_encoding.h"
-#include "platform/xdg_dirs.h"
 
 namespace quillon {
 namespace {
@@ -427,7 +427,8 @@ void textFrame(ByteWriter& body, const std::string& text) {
 // "(n)" for a genre of the list, else the text with every "(" doubled.
 std::string contentType(const std::string& genre) {
   for (int i = 0; i < kId3v1GenreCount; ++i) {
-    if (equalIgnoringCase(kGenres[i], genre)) return "(" + std::to_string(i) + ")";
+    if (equalIgnoringCase(kGenres[i], genre))
+      return std::string("(").append(std::to_string(i)).append(")");
   }
   std::string text;
   for (char c : genre) {

@@ -1,40 +1,26 @@
 #include "formats/open_pipeline.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 
-#include "decoder_client/mp3_service_source.h"
 #include "document/block_writer.h"
 #include "document/document_messages.h"
 #include "effects/stream_transfer.h"
-#include "formats/aiff.h"
-#include "formats/au.h"
 #include "formats/bookmark_file.h"
-#include "formats/dictation_files.h"
 #include "formats/format_messages.h"
-#include "formats/gsm_file.h"
+#include "formats/format_table.h"
 #include "formats/raw_file.h"
 #include "formats/tags.h"
 #include "formats/wav.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/text_format.h"
 #include "platform/xdg_dirs.h"
 
 namespace quillon {
 namespace {
-
-constexpr int32_t kMinRawRate = 6000;
-constexpr int32_t kMaxRawRate = 196000;
-
-bool isHeaderless(const std::string& extension) {
-  return extension == ".vox" || extension == ".raw" || extension == ".snd";
-}
 
 std::string systemTempFolder() {
   const char* dir = std::getenv("TMPDIR");
@@ -67,67 +53,40 @@ class TempWavSource : public SampleSource {
 };
 
 // Unwraps a dictation file into a temporary WAV and opens it.
-OpenResult openDictation(Job& progress, const std::string& path, const std::string& extension,
+OpenResult openDictation(Job& progress, const std::string& path, const FileFormat& format,
                          const std::string& tempFolder) {
   OpenResult out;
   TempWavName name(tempFolder.empty() ? systemTempFolder() : tempFolder);
-  const int converted = extension == ".dct" ? ConvertDctToWav(progress, path, name.path())
-                                            : ConvertDartToWav(progress, path, name.path());
-  if (converted != kJobDone) {
+  const JobResult converted = format.convertToWav(progress, path, name.path());
+  if (converted != JobResult::Done) {
     platform::removeFile(name.path());
     out.result = converted;
     // A file that cannot be read gets its reason here; every other failure has been shown by
     // the converter already.
     const bool readable = platform::File().open(path, platform::File::Mode::Read);
-    out.source = makeRef<NullSource>(readable ? kSourceCorrupt : kSourceCannotOpen);
-    if (!readable) out.failure = openFailureMessage(path, kSourceCannotOpen);
+    out.source = makeRef<NullSource>(readable ? SourceStatus::Corrupt : SourceStatus::CannotOpen);
+    if (!readable) out.failure = openFailureMessage(path, SourceStatus::CannotOpen);
     return out;
   }
   out.source = OpenTempWavSource(name.path());
-  out.result = out.source->status() == kSourceOk ? kJobDone : kJobFailed;
-  if (out.result != kJobDone) out.failure = openFailureMessage(path, out.source->status());
-  return out;
-}
-
-// ".mp3" goes to the decoding service before the extension table is consulted.
-OpenResult openMp3(const std::string& path) {
-  OpenResult out;
-  out.source = openMp3ServiceSource(path);
-  out.result = out.source->status() == kSourceOk ? kJobDone : kJobFailed;
-  if (out.result != kJobDone) out.failure = openFailureMessage(path, out.source->status());
+  out.result = out.source->status() == SourceStatus::Ok ? JobResult::Done : JobResult::Failed;
+  if (out.result != JobResult::Done) out.failure = openFailureMessage(path, out.source->status());
   return out;
 }
 
 }  // namespace
 
-std::vector<FileChooserRequest::FileType> openableFileTypes() {
-  return {{"Audio Files", ".wav;.mp3;.aif;.aiff;.au;.gsm;.vox;.raw;.snd;.dct;.dart"},
-          {"Wave (*.wav)", ".wav"},
-          {"MPEG Layer-3 (*.mp3)", ".mp3"},
-          {"Apple AIFF (*.aif, *.aiff)", ".aif;.aiff"},
-          {"Sun AU (*.au)", ".au"},
-          {"GSM (*.gsm)", ".gsm"},
-          {"Dialogic Vox (*.vox)", ".vox"},
-          {"Raw Audio (*.raw, *.snd)", ".raw;.snd"},
-          {"Dictation (*.dct, *.dart)", ".dct;.dart"}};
-}
-
-std::string fileNameOf(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string openFailureMessage(const std::string& path, uint8_t status) {
-  const std::string extension = extensionOf(path);
+std::string openFailureMessage(const std::string& path, SourceStatus status) {
+  const std::string extension = platform::extensionOf(path);
   if (extension == ".mp3") return formatMessage(messages::kBadMp3, {path});
   switch (status) {
-    case kSourceCorrupt:
+    case SourceStatus::Corrupt:
       return formatMessage(messages::kCorruptFile, {path});
-    case kSourceCannotOpen:
+    case SourceStatus::CannotOpen:
       return formatMessage(messages::kCannotOpenFile, {path});
-    case kSourceEncrypted:
+    case SourceStatus::Encrypted:
       return formatMessage(messages::kEncryptedFile, {path});
-    case kSourceMissingCodec:
+    case SourceStatus::MissingCodec:
       if (extension == ".wav" || extension == ".dct") {
         const std::string codec = GetWavCodecName(path);
         if (codec == wavCodecNameForTag(0))
@@ -142,114 +101,83 @@ std::string openFailureMessage(const std::string& path, uint8_t status) {
 
 OpenResult OpenSourceByExtension(Job& progress, const std::string& path, bool quiet,
                                  const std::string& tempFolder) {
-  const std::string extension = extensionOf(path);
+  const FileFormat* format = formatOf(path);
   OpenResult out;
-  if (extension == ".dct" || extension == ".dart") {
-    out = openDictation(progress, path, extension, tempFolder);
+  if (format && format->convertToWav) {
+    out = openDictation(progress, path, *format, tempFolder);
   } else {
-    if (extension == ".wav") {
-      out.source = OpenWavSource(path);
-    } else if (extension == ".aif" || extension == ".aiff") {
-      out.source = OpenAiffSource(path);
-    } else if (extension == ".au") {
-      out.source = OpenAuSource(path);
-    } else if (extension == ".gsm") {
-      out.source = OpenGsmSource(path);
-    } else if (extension == ".vox") {
-      out.source = OpenRawSource(path, readRawLayout(kVoxAudioFamily, kVoxAudioDefaults));
-    } else if (extension == ".raw" || extension == ".snd") {
-      out.source = OpenRawSource(path, readRawLayout(kRawAudioFamily, kRawAudioDefaults));
-    } else {
-      out.source = makeRef<NullSource>();  // ".moh" and everything else
-    }
-    out.result = out.source->status() == kSourceOk ? kJobDone : kJobFailed;
-    if (out.result != kJobDone) out.failure = openFailureMessage(path, out.source->status());
+    out.source = format && format->open ? format->open(path) : makeRef<NullSource>();
+    out.result = out.source->status() == SourceStatus::Ok ? JobResult::Done : JobResult::Failed;
+    if (out.result != JobResult::Done) out.failure = openFailureMessage(path, out.source->status());
   }
   if (!quiet && !out.failure.empty()) progress.reportError(out.failure);
   return out;
 }
 
-int AskRawLayout(const std::string& path, Interaction& owner, bool& askFlag) {
-  const std::string extension = extensionOf(path);
-  if (!askFlag || !isHeaderless(extension)) return kJobDone;
+JobResult AskRawLayout(const std::string& path, Interaction& owner, bool& askFlag) {
+  const FileFormat* format = formatOf(path);
+  if (!askFlag || !format || !format->rawFamily) return JobResult::Done;
   askFlag = false;
-  const bool vox = extension == ".vox";
-  const char* family = vox ? kVoxAudioFamily : kRawAudioFamily;
-  const RawLayout stored = readRawLayout(family, vox ? kVoxAudioDefaults : kRawAudioDefaults);
-  DialogValues dialog{messages::kRawLayoutDialog, {}};
-  dialog.set("codec", stored.codec);
-  dialog.set("rate", stored.sampleRate);
-  dialog.set("channels", stored.channels);
-  const bool accepted = owner.editDialog(dialog, [](const DialogValues& values) {
-    const int32_t rate = values.number("rate");
-    return rate < kMinRawRate || rate > kMaxRawRate
-               ? std::optional<Refusal>(Refusal{kProductTitle, messages::kBadRawRate})
-               : std::nullopt;
-  });
-  if (!accepted) return kJobCancelled;
-  writeRawLayout(family, {dialog.number("rate"), std::clamp(dialog.number("channels", 1), 1, 2),
-                          std::clamp(dialog.number("codec", stored.codec), 0, 8)});
-  return kJobDone;
+  const RawFamily& family = *format->rawFamily;
+  return askRawLayout(owner, family, openingDefaults(family)) ? JobResult::Done
+                                                              : JobResult::Cancelled;
 }
 
 TempWavName::TempWavName(const std::string& folder) {
   platform::makeFolders(folder);
   for (int n = 1;; ++n) {
     const std::string candidate = platform::joinPath(folder, "Temp" + std::to_string(n) + ".wav");
-    const std::string lock = candidate + ".lck";
-    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
+    const std::string lockPath = candidate + ".lck";
+    platform::LockFile lock;
+    if (!lock.open(lockPath)) {
       if (n > 10000) return;  // the folder is unusable
       continue;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {  // another instance holds it
-      ::close(fd);
-      continue;
-    }
-    if (platform::fileExists(candidate) && !platform::removeFile(candidate)) {
-      ::close(fd);
-      continue;
-    }
+    // Taken by another instance, or an old file that is still in use: the next number.
+    if (!lock.lock(platform::LockFile::Mode::Exclusive, platform::LockFile::kNoWait)) continue;
+    if (platform::fileExists(candidate) && !platform::removeFile(candidate)) continue;
     path_ = candidate;
-    lockPath_ = lock;
-    lock_ = fd;
+    lockPath_ = lockPath;
+    lock_ = std::move(lock);
     return;
   }
 }
 
 TempWavName::~TempWavName() {
-  if (lock_ < 0) return;
+  if (!lock_.locked()) return;
   platform::removeFile(lockPath_);
-  ::close(lock_);
+  lock_.close();
 }
 
 Ref<SampleSource> OpenTempWavSource(const std::string& path) {
   return makeRef<TempWavSource>(OpenWavSource(path), path);
 }
 
-int LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& request) {
-  const std::string text = formatMessage(messages::kLoadingFile, {fileNameOf(request.path)});
+JobResult LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& request) {
+  const std::string text =
+      formatMessage(messages::kLoadingFile, {platform::fileNameOf(request.path)});
   progress.setLine(text, 0);
   progress.setLine("Please wait...", 1);
-  if (AskRawLayout(request.path, owner, request.askRawLayout) == kJobCancelled) {
-    return kJobCancelled;
+  if (AskRawLayout(request.path, owner, request.askRawLayout) == JobResult::Cancelled) {
+    return JobResult::Cancelled;
   }
-  const bool mp3 = extensionOf(request.path) == ".mp3";
-  OpenResult opened =
-      mp3 ? openMp3(request.path) : OpenSourceByExtension(progress, request.path, true);
-  if (opened.result != kJobDone) {
+  // ".mp3" is read through the decoding service.
+  const bool mp3 = platform::extensionOf(request.path) == ".mp3";
+  OpenResult opened = OpenSourceByExtension(progress, request.path, true);
+  if (opened.result != JobResult::Done) {
     request.failure = opened.failure;
     return opened.result;
   }
   Clip& audio = request.document->audio;
   auto writer = makeRef<BlockWriter>(audio, opened.source->sampleRate(), opened.source->channels());
   // The MP3 source's peak bound passes 16-bit full scale: the transfer limits it.
-  const int result = TransferStream(progress, text, opened.source, writer);
-  if (result == kJobFailed && writer->status() & kSinkFailed) {
+  const JobResult result = TransferStream(progress, text, opened.source, writer);
+  if (result == JobResult::Failed && writer->failed()) {
     request.failure = "The audio could not be written to the working folder: " +
                       std::string(std::strerror(writer->ioError())) + ".";
-  } else if (result == kJobFailed && mp3) {
-    request.failure = openFailureMessage(request.path, kSourceInnerFailed);  // the service failed
+  } else if (result == JobResult::Failed && mp3) {
+    request.failure =
+        openFailureMessage(request.path, SourceStatus::InnerFailed);  // the service failed
   }
   return result;
 }
@@ -262,7 +190,7 @@ class LoadJob : public Job {
       : Job(messages::kLoadingJobTitle), owner_(owner), request_(request) {}
 
  protected:
-  int run() override { return LoadFileIntoDocument(*this, owner_, request_); }
+  JobResult run() override { return LoadFileIntoDocument(*this, owner_, request_); }
 
  private:
   Interaction& owner_;
@@ -271,11 +199,11 @@ class LoadJob : public Job {
 
 }  // namespace
 
-int FileLoader::load(const std::string& path, WaveDocument& document, Interaction& owner,
-                     std::string& failure) {
+JobResult FileLoader::load(const std::string& path, WaveDocument& document, Interaction& owner,
+                           std::string& failure) {
   LoadRequest request{path, Ref<WaveDocument>(&document), true, {}};
   LoadJob job(owner, request);
-  const int result = runJob(job, owner);
+  const JobResult result = runJob(job, owner);
   failure = request.failure;
   return result;
 }

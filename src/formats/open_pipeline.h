@@ -6,39 +6,34 @@
 
 #include "document/sample_stream.h"
 #include "document/wave_document.h"
+#include "formats/format_table.h"
 #include "platform/interaction.h"
 #include "platform/job.h"
+#include "platform/lock_file.h"
 #include "platform/ref_counted.h"
-#include "platform/xdg_dirs.h"
 
 namespace quillon {
 
-using platform::extensionOf;
-// The file name of a path (after the last "/" or "\").
-std::string fileNameOf(const std::string& path);
-
-// The types the file chooser offers when opening: all audio files first, then each format.
-std::vector<FileChooserRequest::FileType> openableFileTypes();
-
 struct OpenResult {
-  int result = kJobFailed;   // 0 a source was built, 2 not
-  Ref<SampleSource> source;  // never null: a NullSource or a source with its status
-  std::string failure;       // the message that says why (always filled on failure)
+  JobResult result = JobResult::Failed;  // Done: a source was built
+  Ref<SampleSource> source;              // never null: a NullSource or a source with its status
+  std::string failure;                   // the message that says why (always filled on failure)
 };
 
-// Builds a source for a path by its extension: ".wav", ".aif"/".aiff", ".au", ".gsm", ".vox"
-// (stored "VoxAudio" layout), ".raw"/".snd" ("RawAudio" layout), ".dct" and ".dart" (unwrapped
-// into a temporary WAV that is deleted with the source); anything else fails. When not `quiet`
+// Builds a source for a path by its extension, through the format table: ".wav", ".mp3" (the
+// decoding service), ".aif"/".aiff", ".au", ".gsm", ".vox" (stored "VoxAudio" layout),
+// ".raw"/".snd" ("RawAudio" layout), ".dct" and ".dart" (unwrapped into a temporary WAV that is
+// deleted with the source); anything else fails. When not `quiet`
 // the failure message is also shown through the job. `tempFolder` empty: the system's.
 OpenResult OpenSourceByExtension(Job& progress, const std::string& path, bool quiet,
                                  const std::string& tempFolder = {});
 
 // The message for a source that did not open, chosen by its status and the extension.
-std::string openFailureMessage(const std::string& path, uint8_t status);
+std::string openFailureMessage(const std::string& path, SourceStatus status);
 
 // Asks for the layout of a headerless file (".vox", ".raw", ".snd") when `askFlag` is set, then
-// clears it; answers 1 when the user cancelled, else 0. The layout is stored under its family.
-int AskRawLayout(const std::string& path, Interaction& owner, bool& askFlag);
+// clears it; Cancelled when the user cancelled. The layout is stored under its family.
+JobResult AskRawLayout(const std::string& path, Interaction& owner, bool& askFlag);
 
 // A free name "Temp<n>.wav" in the folder, and the lock that keeps other instances off it while
 // it is held (released when destroyed).
@@ -53,7 +48,7 @@ class TempWavName {
  private:
   std::string path_;
   std::string lockPath_;
-  int lock_ = -1;
+  platform::LockFile lock_;
 };
 
 // The WAV reader over a temporary file, which is deleted when the source is released.
@@ -68,17 +63,16 @@ struct LoadRequest {
   std::string failure;  // filled when the load fails: why
 };
 
-// The whole load, as the work of a job: opens the source (".mp3" through the decoding service,
-// anything else by `OpenSourceByExtension`) and streams it into a new block of the document in
-// the source's own rate and channels. 0 loaded, 1 cancelled, 2 failed.
-int LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& request);
+// The whole load, as the work of a job: opens the source by `OpenSourceByExtension` and streams it
+// into a new block of the document in the source's own rate and channels.
+JobResult LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& request);
 
 // Loads documents from files for `WaveDocument::createFromFile`: the load runs as a job titled
 // "Loading Audio File Source"; bookmarks and tags come from the side file and the file.
 class FileLoader : public DocumentLoader {
  public:
-  int load(const std::string& path, WaveDocument& document, Interaction& owner,
-           std::string& failure) override;
+  JobResult load(const std::string& path, WaveDocument& document, Interaction& owner,
+                 std::string& failure) override;
   void loadMetadata(const std::string& path, WaveDocument& document) override;
 };
 

@@ -23,7 +23,7 @@ PositionedFileReader::PositionedFileReader(platform::File file, const Layout& la
       bytesPerFrame_(channels() * bytesPerSample(layout.encoding)),
       fileOffset_(layout.dataStart) {
   if (bytesPerFrame_ <= 0 || layout.channels <= 0) {
-    setStatus(kSourceCorrupt);
+    setStatus(SourceStatus::Corrupt);
     bytesPerFrame_ = 2;
   }
   declaredFrames_ = layout.dataBytes < 0 ? -1 : layout.dataBytes / bytesPerFrame_;

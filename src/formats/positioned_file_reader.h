@@ -29,7 +29,7 @@ class PositionedFileReader : public SampleSource {
     int64_t sizeFieldOffset = -1;  // little-endian 32-bit data size to re-read, or none
   };
 
-  // Takes over the file handle. A layout with no bytes per frame gets status 3.
+  // Takes over the file handle. A layout with no bytes per frame gets status Corrupt.
   PositionedFileReader(platform::File file, const Layout& layout);
 
   int32_t read(Sample* buffer, int32_t frames) override;

@@ -1,8 +1,10 @@
 #include "formats/raw_file.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 
+#include "formats/format_messages.h"
 #include "formats/headered_file_writer.h"
 #include "formats/positioned_file_reader.h"
 #include "formats/vox.h"
@@ -12,6 +14,32 @@ namespace quillon {
 namespace {
 
 constexpr int kCodecVox = 0;
+
+constexpr FormChoice kCodecs[] = {{"Dialogic ADPCM", 0},
+                                  {"G711 uLaw", 1},
+                                  {"G711 aLaw", 2},
+                                  {"16 bit PCM (Intel Endian)", 3},
+                                  {"8 bit unsigned", 4},
+                                  {"8 bit signed", 5},
+                                  {"16 bit PCM (Big Endian)", 6},
+                                  {"32 bit float (Intel Endian)", 7},
+                                  {"32 bit float (Big Endian)", 8}};
+
+// The layout dialog's fields, stored under the family.
+constexpr std::array<FormField, 3> layoutFields(const RawFamily& family) {
+  return {{{.name = "codec",
+            .kind = FieldKind::Choice,
+            .label = "Encoding",
+            .choices = kCodecs,
+            .setting = &family.codec},
+           sampleRateField(&family.sampleRate),
+           channelsField(&family.channels)}};
+}
+constexpr auto kRawAudioFields = layoutFields(kRawAudioFamily);
+constexpr auto kVoxAudioFields = layoutFields(kVoxAudioFamily);
+constexpr FormValue kLayoutDefaults[] = {{"codec", 3}, {"rate", 44100}, {"channels", 2}};
+constexpr FormCheck kLayoutChecks[] = {
+    {"rate", 6000, 196000, kProductTitle, messages::kBadRawRate}};
 
 std::optional<SampleEncoding> encodingOf(int codec) {
   switch (codec) {
@@ -38,18 +66,42 @@ std::optional<SampleEncoding> encodingOf(int codec) {
 
 }  // namespace
 
-RawLayout readRawLayout(const char* family, const RawLayout& defaults) {
+RawLayout readRawLayout(const RawFamily& family, const RawLayout& defaults) {
   RawLayout layout;
-  layout.sampleRate = settings::readNumber(family, "SampleRate", defaults.sampleRate);
-  layout.channels = std::max(settings::readNumber(family, "Channels", defaults.channels), 1);
-  layout.codec = settings::readNumber(family, "Codec", defaults.codec);
+  layout.sampleRate = family.sampleRate.read(defaults.sampleRate);
+  layout.channels = std::max(family.channels.read(defaults.channels), 1);
+  layout.codec = family.codec.read(defaults.codec);
   return layout;
 }
 
-void writeRawLayout(const char* family, const RawLayout& layout) {
-  settings::writeNumber(family, "SampleRate", layout.sampleRate);
-  settings::writeNumber(family, "Channels", layout.channels);
-  settings::writeNumber(family, "Codec", layout.codec);
+void writeRawLayout(const RawFamily& family, const RawLayout& layout) {
+  family.sampleRate.write(layout.sampleRate);
+  family.channels.write(layout.channels);
+  family.codec.write(layout.codec);
+}
+
+const Form kRawAudioLayoutForm{.dialog = messages::kRawLayoutDialog,
+                               .caption = "Raw Audio Format",
+                               .fields = kRawAudioFields,
+                               .defaults = kLayoutDefaults,
+                               .checks = kLayoutChecks};
+const Form kVoxAudioLayoutForm{.dialog = messages::kRawLayoutDialog,
+                               .caption = "Raw Audio Format",
+                               .fields = kVoxAudioFields,
+                               .defaults = kLayoutDefaults,
+                               .checks = kLayoutChecks};
+
+const Form& layoutFormOf(const RawFamily& family) {
+  return &family == &kVoxAudioFamily ? kVoxAudioLayoutForm : kRawAudioLayoutForm;
+}
+
+bool askRawLayout(Interaction& owner, const RawFamily& family, const RawLayout& initial) {
+  const RawLayout stored = readRawLayout(family, initial);
+  DialogValues values;
+  values.set("codec", stored.codec);
+  values.set("rate", stored.sampleRate);
+  values.set("channels", stored.channels);
+  return askForm(owner, layoutFormOf(family), values);
 }
 
 Ref<SampleSource> OpenRawSource(const std::string& path, const RawLayout& layout) {
@@ -57,7 +109,8 @@ Ref<SampleSource> OpenRawSource(const std::string& path, const RawLayout& layout
   const std::optional<SampleEncoding> encoding = encodingOf(layout.codec);
   if (!encoding) return makeRef<NullSource>();
   platform::File file;
-  if (!file.open(path, platform::File::Mode::Read)) return makeRef<NullSource>(kSourceCannotOpen);
+  if (!file.open(path, platform::File::Mode::Read))
+    return makeRef<NullSource>(SourceStatus::CannotOpen);
   PositionedFileReader::Layout positioned;
   positioned.sampleRate = layout.sampleRate;
   positioned.channels = layout.channels;

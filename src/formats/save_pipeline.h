@@ -8,22 +8,12 @@
 #include "document/document_view.h"
 #include "document/sample_stream.h"
 #include "document/tag_list.h"
+#include "formats/format_table.h"
 #include "formats/wave_format_record.h"
 #include "platform/interaction.h"
 #include "platform/job.h"
 
 namespace quillon {
-
-// The save chooser's file types, in list order; only those that can be saved are offered.
-struct SaveFileType {
-  const char* text;
-  const char* extension;
-  bool canSave;
-};
-extern const SaveFileType kSaveFileTypes[8];
-
-// The extensions written in-process: ".wav", ".aiff", ".aif", ".au", ".gsm", ".raw", ".vox".
-bool CanSaveExtension(const std::string& extension);
 
 // The writer for a path's extension, configured from the stored per-format settings (rate and
 // channels are the document's, for the settings that default to them); a NullSink for anything
@@ -44,13 +34,13 @@ struct SaveRequest {
 };
 
 // Streams the clip into the writer for the path (converting rate and channels to the writer's)
-// under a progress job: 0 saved, 1 cancelled, 2 failed or settings cancelled.
-int SaveTask(Job& progress, Interaction& owner, const SaveRequest& request);
+// under a progress job. Cancelled settings fail the task (as the save does not happen).
+JobResult SaveTask(Job& progress, Interaction& owner, const SaveRequest& request);
 
 // Saves a clip so that the user's file is never lost: the new file is written completely under a
 // temporary name beside the target, synced, given the tags, and only then renamed over the
 // target. A failed or cancelled save leaves the target exactly as it was.
-int saveSafely(Interaction& owner, const SaveRequest& request, const TagList* tags);
+JobResult saveSafely(Interaction& owner, const SaveRequest& request, const TagList* tags);
 
 // The save commands' bodies. `SaveDocument` saves under the document's path (Save As when it has
 // no folder); in Save As mode it asks for the format settings and does not reuse the old file's

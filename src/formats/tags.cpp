@@ -1,6 +1,7 @@
 #include "formats/tags.h"
 
 #include "formats/broadcast_tags.h"
+#include "formats/format_table.h"
 #include "formats/id3_tags.h"
 #include "formats/riff_info_tags.h"
 #include "platform/text_encoding.h"
@@ -8,16 +9,9 @@
 namespace quillon {
 namespace {
 
-// The lower-case extension of the file name, with its dot.
-std::string extensionOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  std::string extension = path.substr(dot);
-  for (char& c : extension) {
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  }
-  return extension;
+TagFamily tagFamilyOf(const std::string& path) {
+  const FileFormat* format = formatOf(path);
+  return format ? format->tags : TagFamily::None;
 }
 
 // The byte length of the UTF-8 character that starts with `lead`.
@@ -42,9 +36,9 @@ bool isValidUtf8(std::string_view bytes) {
 }  // namespace
 
 bool ReadTags(TagList& tags, const std::string& path, int wavKinds) {
-  const std::string extension = extensionOf(path);
-  if (extension == ".mp3") return readId3Tags(tags, path);
-  if (extension != ".wav") return false;
+  const TagFamily family = tagFamilyOf(path);
+  if (family == TagFamily::Id3) return readId3Tags(tags, path);
+  if (family != TagFamily::Riff) return false;
   switch (wavKinds) {
     case kWavInfoTags:
       return readRiffInfoTags(tags, path);
@@ -64,9 +58,9 @@ bool ReadTags(TagList& tags, const std::string& path, int wavKinds) {
 }
 
 bool WriteTags(const TagList& tags, const std::string& path, int wavKinds) {
-  const std::string extension = extensionOf(path);
-  if (extension == ".mp3") return writeId3Tags(tags, path);
-  if (extension != ".wav") return false;
+  const TagFamily family = tagFamilyOf(path);
+  if (family == TagFamily::Id3) return writeId3Tags(tags, path);
+  if (family != TagFamily::Riff) return false;
   switch (wavKinds) {
     case kWavInfoTags:
       return writeRiffInfoTags(tags, path);

@@ -16,13 +16,15 @@ enum WavTagKinds : int {
   kWavAllTags = 3    // all three: what saving writes
 };
 
-// Reads the tags of a ".mp3" (ID3v2, then ID3v1 where ID3v2 has no value) or ".wav" file (by
-// `wavKinds`; all three reads cart, then bext, then INFO, each overwriting the one before) into
-// `tags`. False for other extensions and when the file holds no such tags.
+// Reads the tags of a file by its format's tag family: ID3 (".mp3": ID3v2, then ID3v1 where
+// ID3v2 has no value) or RIFF (".wav", by `wavKinds`; all three reads cart, then bext, then INFO,
+// each overwriting the one before) into `tags`. False for formats without tags and when the file
+// holds no such tags.
 bool ReadTags(TagList& tags, const std::string& path, int wavKinds);
 
-// Writes `tags` into a ".mp3" (ID3v1 and ID3v2.3) or ".wav" file (by `wavKinds`; all three
-// succeeds only when INFO, bext and cart each do). False for other extensions and on failure.
+// Writes `tags` by the format's tag family: ID3v1 and ID3v2.3 (".mp3") or RIFF (".wav", by
+// `wavKinds`; all three succeeds only when INFO, bext and cart each do). False for formats
+// without tags and on failure.
 bool WriteTags(const TagList& tags, const std::string& path, int wavKinds);
 
 // The longest value a tag holds, in UTF-16 code units.

@@ -134,7 +134,8 @@ int VoxCodec::encode(Sample word) {
 
 Ref<SampleSource> OpenVoxSource(const std::string& path, int32_t sampleRate) {
   platform::File file;
-  if (!file.open(path, platform::File::Mode::Read)) return makeRef<NullSource>(kSourceCannotOpen);
+  if (!file.open(path, platform::File::Mode::Read))
+    return makeRef<NullSource>(SourceStatus::CannotOpen);
   return makeRef<VoxReader>(std::move(file), sampleRate);
 }
 

@@ -7,13 +7,15 @@
 #include "formats/sample_encoding.h"
 #include "formats/wave_format_record.h"
 #include "platform/file.h"
+#include "platform/form.h"
+#include "platform/interaction.h"
 #include "platform/ref_counted.h"
 
 namespace quillon {
 
 // Opens a RIFF/WAVE file: PCM of 8, 16, 24 and 32 bits, 32-bit float, GSM 06.10 (tag 49), any
 // format a codec driver decodes, and the extensible form of PCM and float. Never null: on
-// failure a NullSource with status 3 (corrupt), 4 (cannot be opened) or 5 (codec missing).
+// failure a NullSource with status Corrupt, CannotOpen or MissingCodec.
 // A file still being written (a negative data size) opens too; its length grows as it is read.
 Ref<SampleSource> OpenWavSource(const std::string& path);
 
@@ -44,5 +46,17 @@ WaveFormatRecord ReadWavFormat(const std::string& path);
 WaveFormatRecord readDefaultWavFormat(int32_t sampleRate, int channels);
 bool writeDefaultWavFormat(const WaveFormatRecord& format);
 std::string defaultWavFormatPath();
+
+// The WAV format picker ("LWaveEncodeDlg"): "codec" ("PCM Uncompressed", "GSM6.10 Native" and the
+// names of the installed drivers' formats), "rate", "channels" ("Mono" 1, "Stereo" 2) and "bits";
+// OK is refused when no such format exists, and rewrites "WavCodec.wff".
+extern const Form kWavFormatForm;
+bool EditWavFormat(Interaction& owner, int32_t documentRate, int documentChannels);
+// The WAV writer for the stored default format.
+Ref<SampleSink> CreateWavSinkFromSettings(const std::string& path, int32_t documentRate,
+                                          int documentChannels);
+// A file's WAV format adapted to another rate and channel count: a codec keeps its tag but takes
+// the format its driver offers for the new layout.
+WaveFormatRecord adaptWavFormat(WaveFormatRecord record, int32_t rate, int channels);
 
 }  // namespace quillon

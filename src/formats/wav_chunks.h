@@ -21,8 +21,8 @@ struct WavChunks {
 
 // Skips leading foreign chunks to RIFF/WAVE and walks the chunks to "fmt " (16 to 8,192 bytes,
 // read whole) and, when `wantData`, on to "data" (noting a "fact" chunk on the way). Answers
-// 0, or 3 when the file is not such a file. Odd-sized chunks are followed by a pad byte.
-uint8_t findWavChunks(platform::File& file, WavChunks& chunks, bool wantData);
+// Ok, or Corrupt when the file is not such a file. Odd-sized chunks are followed by a pad byte.
+SourceStatus findWavChunks(platform::File& file, WavChunks& chunks, bool wantData);
 
 // Readers of WAV files whose samples need a codec: GSM 06.10 (tag 49) and the formats of the
 // codec manager's drivers. They take over the file.

@@ -15,7 +15,7 @@ constexpr uint16_t kTagFloat = 3;
 constexpr uint16_t kTagGsm = 49;
 constexpr uint16_t kTagExtensible = 0xFFFE;
 
-Ref<SampleSource> failed(uint8_t status) {
+Ref<SampleSource> failed(SourceStatus status) {
   return makeRef<NullSource>(status);
 }
 
@@ -41,13 +41,13 @@ Ref<SampleSource> OpenWavSourceFromHandle(platform::File file, int32_t sampleRat
 
 Ref<SampleSource> OpenWavSource(const std::string& path) {
   platform::File file;
-  if (!file.open(path, platform::File::Mode::Read)) return failed(kSourceCannotOpen);
+  if (!file.open(path, platform::File::Mode::Read)) return failed(SourceStatus::CannotOpen);
   WavChunks chunks;
-  const uint8_t status = findWavChunks(file, chunks, true);
-  if (status != kSourceOk) return failed(status);
+  const SourceStatus status = findWavChunks(file, chunks, true);
+  if (status != SourceStatus::Ok) return failed(status);
   const WaveFormatRecord& fmt = chunks.format;
   if (fmt.channels < 1 || fmt.channels > 255 || fmt.sampleRate < 1 || fmt.sampleRate > kMaxRate) {
-    return failed(kSourceCorrupt);
+    return failed(SourceStatus::Corrupt);
   }
   const auto rate = int32_t(fmt.sampleRate);
   const uint16_t tag = effectiveTag(fmt);
@@ -65,7 +65,7 @@ Ref<SampleSource> OpenWavSource(const std::string& path) {
                       : bits <= 24 ? SampleEncoding::Pcm24Le
                                    : SampleEncoding::Pcm32Le;
   } else if (tag == kTagFloat) {
-    if (fmt.bitsPerSample != 32) return failed(kSourceCorrupt);
+    if (fmt.bitsPerSample != 32) return failed(SourceStatus::Corrupt);
     layout.encoding = SampleEncoding::Float32Le;
   } else if (tag == kTagGsm) {
     file.seek(chunks.dataStart);
@@ -80,7 +80,7 @@ std::string GetWavCodecName(const std::string& path) {
   platform::File file;
   WavChunks chunks;
   if (!file.open(path, platform::File::Mode::Read) ||
-      findWavChunks(file, chunks, false) != kSourceOk) {
+      findWavChunks(file, chunks, false) != SourceStatus::Ok) {
     return wavCodecNameForTag(0);
   }
   return wavCodecNameForTag(chunks.format.tag);
@@ -90,7 +90,7 @@ WaveFormatRecord ReadWavFormat(const std::string& path) {
   platform::File file;
   WavChunks chunks;
   if (!file.open(path, platform::File::Mode::Read) ||
-      findWavChunks(file, chunks, false) != kSourceOk) {
+      findWavChunks(file, chunks, false) != SourceStatus::Ok) {
     return WaveFormatRecord::fromBytes(nullptr, 0);
   }
   return chunks.format;

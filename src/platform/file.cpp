@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "platform/xdg_dirs.h"
+#include "platform/paths.h"
 
 namespace quillon::platform {
 
@@ -52,14 +52,19 @@ void File::close() {
   fd_ = -1;
 }
 
-int64_t File::read(void* buffer, size_t bytes) {
+namespace {
+
+// Reads until `bytes` are there or the file ends, retrying interrupted reads; `readSome(to,
+// count, done)` reads once. −1 (and the error kept) when a read fails.
+template <typename ReadSome>
+int64_t readFully(void* buffer, size_t bytes, int& error, ReadSome readSome) {
   auto* out = static_cast<char*>(buffer);
   size_t done = 0;
   while (done < bytes) {
-    ssize_t n = ::read(fd_, out + done, bytes - done);
+    const ssize_t n = readSome(out + done, bytes - done, done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      error_ = errno;
+      error = errno;
       return -1;
     }
     if (n == 0) break;
@@ -68,20 +73,17 @@ int64_t File::read(void* buffer, size_t bytes) {
   return static_cast<int64_t>(done);
 }
 
+}  // namespace
+
+int64_t File::read(void* buffer, size_t bytes) {
+  return readFully(buffer, bytes, error_,
+                   [this](char* to, size_t count, size_t) { return ::read(fd_, to, count); });
+}
+
 int64_t File::readAt(void* buffer, size_t bytes, int64_t offset) {
-  auto* out = static_cast<char*>(buffer);
-  size_t done = 0;
-  while (done < bytes) {
-    ssize_t n = ::pread(fd_, out + done, bytes - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error_ = errno;
-      return -1;
-    }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return static_cast<int64_t>(done);
+  return readFully(buffer, bytes, error_, [this, offset](char* to, size_t count, size_t done) {
+    return ::pread(fd_, to, count, static_cast<off_t>(offset + int64_t(done)));
+  });
 }
 
 bool File::write(const void* buffer, size_t bytes) {
@@ -179,9 +181,8 @@ bool replaceFileAtomically(const std::string& path, const std::string& contents,
     return false;
   }
   // Make the rename itself durable.
-  std::string folder = parentFolder(path);
-  if (folder.empty()) folder = ".";
-  int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const std::string folder = parentFolder(path);
+  int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     ::fsync(dirFd);
     ::close(dirFd);

@@ -127,7 +127,9 @@ std::string IniFile::serialize() const {
   };
   emit(preamble_);
   for (const Section& section : sections_) {
-    out += "[" + escape(section.name, true) + "]\n";
+    out += '[';
+    out += escape(section.name, true);
+    out += "]\n";
     emit(section.lines);
   }
   return out;

@@ -34,11 +34,4 @@ int32_t DialogValues::number(const std::string& name, int32_t fallback) const {
   return settings::parseLeadingNumber(it->second);
 }
 
-int32_t DialogValues::bounded(const std::string& name) const {
-  const int32_t value = number(name);
-  auto it = ranges.find(name);
-  if (it == ranges.end()) return value;
-  return std::clamp(value, it->second.minimum, it->second.maximum);
-}
-
 }  // namespace quillon

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <functional>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -46,8 +46,10 @@ struct FileChooserRequest {
   std::string preferredExtension;  // the type selected at first
 };
 
-// A dialog that edits named values (settings, layouts, effect parameters), identified by its
-// resource name ("LRAWDlg", "LAuSettingsDlg"…). Values are text, numbers in decimal.
+struct Form;
+
+// The values of a form's dialog (settings, layouts, effect parameters) by field name, and the
+// dialog's resource name ("LRAWDlg", "LAuSettingsDlg"…). Values are text, numbers in decimal.
 struct DialogValues {
   DialogValues() = default;
   explicit DialogValues(std::string name, std::map<std::string, std::string> preset = {})
@@ -60,27 +62,14 @@ struct DialogValues {
   int32_t number(const std::string& name, int32_t fallback = 0) const;
   void set(const std::string& name, const std::string& value) { values[name] = value; }
   void set(const std::string& name, int64_t value) { values[name] = std::to_string(value); }
-
-  // The range that the dialog's control for a number offers; `bounded` reads a number kept
-  // within it, as the control would keep it.
-  struct Range {
-    int32_t minimum;
-    int32_t maximum;
-  };
-  std::map<std::string, Range> ranges;
-  void setRange(const std::string& name, int32_t minimum, int32_t maximum) {
-    ranges[name] = {minimum, maximum};
-  }
-  int32_t bounded(const std::string& name) const;
 };
 
 // What a dialog says when OK is pressed on values it cannot take: the dialog stays open.
 struct Refusal {
   std::string caption;
   std::string text;
+  MessageIcon icon = MessageIcon::Exclamation;
 };
-// Checks a dialog's values on OK: nothing to accept them, else the refusal to show.
-using DialogCheck = std::function<std::optional<Refusal>(const DialogValues&)>;
 
 // Everything that must ask or tell the user goes through this: the Qt windows implement it,
 // and a scripted answerer stands in for tests and the command-line program.
@@ -93,9 +82,9 @@ class Interaction {
   virtual std::unique_ptr<ProgressDisplay> openProgress(const std::string& title) = 0;
   // The chosen path, or nothing when the user cancels.
   virtual std::optional<std::string> chooseFile(const FileChooserRequest& request) = 0;
-  // Shows a dialog on `values`; true on OK with the values as the user left them (they passed
-  // `check`), false on Cancel.
-  virtual bool editDialog(DialogValues& values, const DialogCheck& check) = 0;
+  // Shows the form's dialog on `values`; true on OK with the values as the user left them (OK
+  // first shows `refusalFor` the form and stays open while it refuses), false on Cancel.
+  virtual bool editForm(const Form& form, DialogValues& values) = 0;
 };
 
 }  // namespace quillon

@@ -27,21 +27,21 @@ bool Job::checkCancelled() {
   return cancelled_;
 }
 
-int Job::waitTime(int milliseconds) {
+WaitResult Job::waitTime(int milliseconds) {
   const int64_t deadline = nowMs() + std::max(milliseconds, 0);
   for (;;) {
-    if (checkCancelled()) return 1;
+    if (checkCancelled()) return WaitResult::Cancelled;
     int64_t remaining = deadline - nowMs();
-    if (remaining <= 0) return 0;
+    if (remaining <= 0) return WaitResult::TimedOut;
     std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(remaining, kSliceMs)));
   }
 }
 
-int Job::waitForObject(WaitHandle handle, int milliseconds) {
+WaitResult Job::waitForObject(WaitHandle handle, int milliseconds) {
   return waitForAny(std::span<const WaitHandle>(&handle, 1), milliseconds);
 }
 
-int Job::waitForAny(std::span<const WaitHandle> handles, int milliseconds, int* signalled) {
+WaitResult Job::waitForAny(std::span<const WaitHandle> handles, int milliseconds, int* signalled) {
   std::vector<pollfd> fds;
   for (size_t i = 0; i < std::min(handles.size(), kMaxWaitHandles); ++i) {
     fds.push_back({handles[i], POLLIN, 0});
@@ -56,12 +56,12 @@ int Job::waitForAny(std::span<const WaitHandle> handles, int milliseconds, int* 
       for (size_t i = 0; i < fds.size(); ++i) {
         if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) {
           if (signalled) *signalled = static_cast<int>(i);
-          return 0;
+          return WaitResult::Signalled;
         }
       }
     }
-    if (checkCancelled()) return 1;
-    if (!forever && deadline - nowMs() <= 0) return 2;
+    if (checkCancelled()) return WaitResult::Cancelled;
+    if (!forever && deadline - nowMs() <= 0) return WaitResult::TimedOut;
   }
 }
 
@@ -92,8 +92,8 @@ void Job::stopMarquee() {
   if (display_ && !cancelled_) display_->setMarquee(false);
 }
 
-int runJob(Job& job, Interaction& owner) {
-  if (job.display_) return kJobDone;
+JobResult runJob(Job& job, Interaction& owner) {
+  if (job.display_) return JobResult::Done;
   std::unique_ptr<ProgressDisplay> display = owner.openProgress(job.title_);
   if (!display) return job.result_;
   job.display_ = display.get();

@@ -7,8 +7,11 @@
 
 namespace quillon {
 
-// Results of a job and of most long operations.
-enum JobResult : int { kJobDone = 0, kJobCancelled = 1, kJobFailed = 2 };
+// Results of a job and of most long operations. The numbers are the exit status of quillon-cli.
+enum class JobResult : int { Done = 0, Cancelled = 1, Failed = 2 };
+
+// How a wait of a job ended.
+enum class WaitResult { Signalled, Cancelled, TimedOut };
 
 // A waitable object: a descriptor that turns readable when the object is signalled
 // (an eventfd, a pipe, a pidfd).
@@ -26,12 +29,14 @@ class Job {
 
   // True once the dialog is gone (the user cancelled).
   bool checkCancelled();
-  // 1 if the dialog was closed meanwhile, else 0.
-  int waitTime(int milliseconds);
-  // 0 signalled, 1 dialog closed, 2 timed out. A negative time waits without limit.
-  int waitForObject(WaitHandle handle, int milliseconds);
+  // Cancelled if the dialog was closed meanwhile, else TimedOut.
+  WaitResult waitTime(int milliseconds);
+  // Signalled, Cancelled (the dialog was closed) or TimedOut. A negative time waits without
+  // limit.
+  WaitResult waitForObject(WaitHandle handle, int milliseconds);
   // As `waitForObject` for up to 63 objects; `signalled` receives the index of one that is.
-  int waitForAny(std::span<const WaitHandle> handles, int milliseconds, int* signalled = nullptr);
+  WaitResult waitForAny(std::span<const WaitHandle> handles, int milliseconds,
+                        int* signalled = nullptr);
   // A message box over the dialog, captioned "Error". Only while the job runs; before and
   // after, its caller reports.
   void reportError(const std::string& text);
@@ -41,25 +46,25 @@ class Job {
   void stopMarquee();
 
   const std::string& title() const { return title_; }
-  int result() const { return result_; }
+  JobResult result() const { return result_; }
 
  protected:
-  // The work: answers 0 done, 1 cancelled, 2 failed.
-  virtual int run() = 0;
+  // The work.
+  virtual JobResult run() = 0;
 
  private:
-  friend int runJob(Job& job, Interaction& owner);
+  friend JobResult runJob(Job& job, Interaction& owner);
 
   std::string title_;
-  int result_ = kJobFailed;
+  JobResult result_ = JobResult::Failed;
   ProgressDisplay* display_ = nullptr;
   Interaction* owner_ = nullptr;
   bool cancelled_ = false;
 };
 
 // Shows the progress dialog, runs the job and removes the dialog; answers the job's result.
-// A job that already has a dialog is not run again (0). When the dialog cannot be shown the
-// job is not run and its preset result, 2 (failed), is answered.
-int runJob(Job& job, Interaction& owner);
+// A job that already has a dialog is not run again (Done). When the dialog cannot be shown the
+// job is not run and its preset result, Failed, is answered.
+JobResult runJob(Job& job, Interaction& owner);
 
 }  // namespace quillon

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/form.h"
+
 namespace quillon {
 namespace {
 
@@ -99,7 +101,8 @@ std::optional<std::string> ScriptedInteraction::chooseFile(const FileChooserRequ
 
 // A scripted answer cannot be corrected: a refusal is shown (as the dialog would show it) and
 // the dialog counts as cancelled.
-bool ScriptedInteraction::editDialog(DialogValues& values, const DialogCheck& check) {
+bool ScriptedInteraction::editForm(const Form& form, DialogValues& values) {
+  values.dialog = form.dialog;
   dialogsShown.push_back(values);
   auto it = std::find_if(dialogs_.begin(), dialogs_.end(),
                          [&](const DialogValues& d) { return d.dialog == values.dialog; });
@@ -110,11 +113,9 @@ bool ScriptedInteraction::editDialog(DialogValues& values, const DialogCheck& ch
       values.values[name] = value;
     dialogs_.erase(it);
   }
-  if (check) {
-    if (std::optional<Refusal> refusal = check(values)) {
-      messageBox(refusal->caption, refusal->text, MessageIcon::Exclamation, MessageButtons::Ok);
-      return false;
-    }
+  if (std::optional<Refusal> refusal = refusalFor(form, values)) {
+    messageBox(refusal->caption, refusal->text, refusal->icon, MessageButtons::Ok);
+    return false;
   }
   return true;
 }

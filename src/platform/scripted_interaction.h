@@ -32,7 +32,7 @@ class ScriptedInteraction : public Interaction {
   std::unique_ptr<ProgressDisplay> openProgress(const std::string& title) override;
 
   std::optional<std::string> chooseFile(const FileChooserRequest& request) override;
-  bool editDialog(DialogValues& values, const DialogCheck& check) override;
+  bool editForm(const Form& form, DialogValues& values) override;
 
   void queueAnswer(Answer answer) { answers_.push_back(answer); }
   // The next file chooser returns this path (nothing queued: the chooser is cancelled).

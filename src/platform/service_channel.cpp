@@ -4,7 +4,6 @@
 #include <linux/futex.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -20,6 +19,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/lock_file.h"
+#include "platform/paths.h"
 #include "platform/xdg_dirs.h"
 
 extern char** environ;
@@ -52,40 +53,6 @@ std::string runtimeTag() {
 std::string lockPath(const std::string& name, const char* suffix) {
   return joinPath(XdgDirs::runtimeFolder(), safeName(name) + suffix);
 }
-
-int openLockFile(const std::string& path) {
-  if (!makeFolders(parentFolder(path))) return -1;
-  return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-}
-
-// flock, retried when a signal interrupts it.
-int lockFile(int fd, int operation) {
-  int rc;
-  do {
-    rc = ::flock(fd, operation);
-  } while (rc != 0 && errno == EINTR);
-  return rc;
-}
-
-// Holds a lock file exclusively for one scope.
-class ScopedFileLock {
- public:
-  explicit ScopedFileLock(const std::string& path) : fd_(openLockFile(path)) {
-    if (fd_ >= 0 && lockFile(fd_, LOCK_EX) != 0) {
-      ::close(fd_);
-      fd_ = -1;
-    }
-  }
-  ~ScopedFileLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-  }
-  ScopedFileLock(const ScopedFileLock&) = delete;
-  ScopedFileLock& operator=(const ScopedFileLock&) = delete;
-  bool locked() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 long futex(std::atomic<uint32_t>* word, int operation, uint32_t value, const timespec* timeout) {
   return ::syscall(SYS_futex, reinterpret_cast<uint32_t*>(word), operation, value, timeout, nullptr,
@@ -123,14 +90,15 @@ bool SharedBuffer::open(const std::string& name, size_t size) {
   }
   // Opening and closing are serialised by a lock file, so the last close and a new open never
   // cross; the users lock is held shared by every process that has the object open.
-  ScopedFileLock serialise(lockPath(name, ".open.lock"));
-  const int users = openLockFile(lockPath(name, ".users.lock"));
-  if (!serialise.locked() || users < 0) {
-    error_ = errno ? errno : EIO;
-    if (users >= 0) ::close(users);
+  const LockFile serialise =
+      LockFile::acquire(lockPath(name, ".open.lock"), LockFile::Mode::Exclusive);
+  LockFile users;
+  if (!serialise.locked() || !users.open(lockPath(name, ".users.lock"))) {
+    error_ = serialise.locked() ? users.error() : serialise.error();
+    if (error_ == 0) error_ = EIO;
     return false;
   }
-  const bool alone = lockFile(users, LOCK_EX | LOCK_NB) == 0;
+  const bool alone = users.lock(LockFile::Mode::Exclusive, LockFile::kNoWait);
   const std::string object = userObjectName(name);
   const int fd = ::shm_open(object.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   struct stat st {};
@@ -139,7 +107,6 @@ bool SharedBuffer::open(const std::string& name, size_t size) {
     if (fd >= 0) ::close(fd);
     if (mapping_) ::munmap(mapping_, mappedBytes_);
     mapping_ = nullptr;
-    ::close(users);
     return false;
   };
   if (fd < 0 || ::fstat(fd, &st) != 0) return fail(errno);
@@ -165,11 +132,11 @@ bool SharedBuffer::open(const std::string& name, size_t size) {
   } else if (header()->magic != kBufferMagic || header()->dataSize < size) {
     return fail(EPROTO);
   }
-  if (lockFile(users, LOCK_SH) != 0) return fail(errno);
+  if (!users.lock(LockFile::Mode::Shared)) return fail(users.error());
   ::close(fd);  // the mapping stays
   name_ = name;
   objectName_ = object;
-  usersLock_ = users;
+  usersLock_ = std::move(users);
   data_ = mapping_ + sizeof(Header);
   size_ = size;
   return true;
@@ -177,14 +144,14 @@ bool SharedBuffer::open(const std::string& name, size_t size) {
 
 void SharedBuffer::close() {
   if (!mapping_) return;
-  ScopedFileLock serialise(lockPath(name_, ".open.lock"));
+  const LockFile serialise =
+      LockFile::acquire(lockPath(name_, ".open.lock"), LockFile::Mode::Exclusive);
   ::munmap(mapping_, mappedBytes_);
-  // The last user removes the object (a failed conversion means others still use it).
-  if (serialise.locked() && lockFile(usersLock_, LOCK_EX | LOCK_NB) == 0) {
+  // The last user removes the object (a failed change means others still use it).
+  if (serialise.locked() && usersLock_.lock(LockFile::Mode::Exclusive, LockFile::kNoWait)) {
     ::shm_unlink(objectName_.c_str());
   }
-  ::close(usersLock_);
-  usersLock_ = -1;
+  usersLock_.close();
   mapping_ = nullptr;
   mappedBytes_ = 0;
   data_ = nullptr;
@@ -258,50 +225,36 @@ std::string LivenessLock::pathOf(const std::string& name) {
 
 bool LivenessLock::acquire(const std::string& name) {
   release();
-  const int fd = openLockFile(pathOf(name));
-  if (fd < 0) {
-    error_ = errno;
+  // A client probing the lock holds it shared for an instant: try for up to 200 ms.
+  LockFile lock = LockFile::acquire(pathOf(name), LockFile::Mode::Exclusive, 200);
+  if (!lock.locked()) {
+    error_ = lock.error();
     return false;
   }
-  // A client probing the lock holds it shared for an instant: try for up to 200 ms.
-  for (int attempt = 0;; ++attempt) {
-    if (lockFile(fd, LOCK_EX | LOCK_NB) == 0) break;
-    if (errno != EWOULDBLOCK || attempt == 20) {
-      error_ = errno;
-      ::close(fd);
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  const int fd = lock.descriptor();
   const std::string id = std::to_string(::getpid()) + "\n";
   if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, id.data(), id.size(), 0) != ssize_t(id.size())) {
     error_ = errno;
-    ::close(fd);
     return false;
   }
-  fd_ = fd;
+  lock_ = std::move(lock);
   return true;
 }
 
 void LivenessLock::release() {
-  if (fd_ < 0) return;
-  ::ftruncate(fd_, 0);
-  ::close(fd_);
-  fd_ = -1;
+  if (!lock_.locked()) return;
+  ::ftruncate(lock_.descriptor(), 0);
+  lock_.close();
 }
 
 pid_t LivenessLock::holderOf(const std::string& name) {
-  const int fd = ::open(pathOf(name).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
-  pid_t holder = 0;
-  if (lockFile(fd, LOCK_SH | LOCK_NB) != 0) {
-    char text[32] = {};
-    const ssize_t got = ::pread(fd, text, sizeof text - 1, 0);
-    const long id = got > 0 ? std::strtol(text, nullptr, 10) : 0;
-    holder = id > 0 && id <= INT_MAX ? pid_t(id) : -1;
-  }
-  ::close(fd);
-  return holder;
+  LockFile probe;
+  if (!probe.open(pathOf(name), false)) return 0;
+  if (probe.lock(LockFile::Mode::Shared, LockFile::kNoWait)) return 0;
+  char text[32] = {};
+  const ssize_t got = ::pread(probe.descriptor(), text, sizeof text - 1, 0);
+  const long id = got > 0 ? std::strtol(text, nullptr, 10) : 0;
+  return id > 0 && id <= INT_MAX ? pid_t(id) : -1;
 }
 
 bool ChildProcess::start(const std::string& program, const std::vector<std::string>& arguments) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/lock_file.h"
+
 namespace quillon::platform {
 
 // The objects through which the editor and its MP3 decoding service talk: named shared buffers
@@ -64,7 +66,7 @@ class SharedBuffer {
 
   std::string name_;
   std::string objectName_;
-  int usersLock_ = -1;  // held shared while open
+  LockFile usersLock_;  // held shared while open
   uint8_t* mapping_ = nullptr;
   size_t mappedBytes_ = 0;
   uint8_t* data_ = nullptr;
@@ -87,7 +89,7 @@ class LivenessLock {
   // testing the lock at that instant does not turn the holder away.
   bool acquire(const std::string& name);
   void release();
-  bool held() const { return fd_ >= 0; }
+  bool held() const { return lock_.locked(); }
   int error() const { return error_; }
 
   // The id of the process that holds `name`: 0 when nobody does, −1 when it is held but the
@@ -96,7 +98,7 @@ class LivenessLock {
   static std::string pathOf(const std::string& name);
 
  private:
-  int fd_ = -1;
+  LockFile lock_;
   int error_ = 0;
 };
 

@@ -54,6 +54,7 @@ struct NumberSetting {
   const char* name;
   int32_t defaultNumber;
   int32_t read() const { return readNumber(subKey, name, defaultNumber); }
+  int32_t read(int32_t otherDefault) const { return readNumber(subKey, name, otherDefault); }
   void write(int32_t number) const { writeNumber(subKey, name, number); }
 };
 
@@ -127,5 +128,31 @@ inline constexpr NumberSetting kReverbDiffusion{kStoredValues, "ReverbDiffusion"
 inline constexpr NumberSetting kDbWet{kStoredValues, "dbWet", 0};
 inline constexpr NumberSetting kDbDry{kStoredValues, "dbDry", 0};
 inline constexpr NumberSetting kSilenceTimes{kStoredValues, "SilenceTimes", 1000};
+
+// Sub key "AuEncoder": how ".au" files are written. CodecIndex 0 "PCM 16 bit", 1 "PCM 8 bit",
+// 2 "aLaw", 3 "uLaw".
+inline constexpr char kAuEncoder[] = "AuEncoder";
+inline constexpr NumberSetting kAuCodecIndex{kAuEncoder, "CodecIndex", 0};
+inline constexpr NumberSetting kAuSampleRate{kAuEncoder, "SampleRate", 44100};
+inline constexpr NumberSetting kAuChannels{kAuEncoder, "Channels", 2};
+
+// Sub key "AIFFEncode": how ".aif" and ".aiff" files are written. The rate and the channels
+// default to the document's: read(documentRate), read(documentChannels).
+inline constexpr char kAiffEncode[] = "AIFFEncode";
+inline constexpr NumberSetting kAiffSampleRate{kAiffEncode, "SampleRate", 0};
+inline constexpr NumberSetting kAiffChannels{kAiffEncode, "Channels", 0};
+inline constexpr NumberSetting kAiffSampleSize{kAiffEncode, "SampleSize", 16};
+
+// Sub keys "RawAudio" (".raw", ".snd") and "VoxAudio" (".vox"): the layout of headerless files,
+// with the defaults for opening (saving defaults to the document's rate and channels).
+struct RawLayoutSetting {
+  NumberSetting sampleRate;
+  NumberSetting channels;  // a stored 0 reads as 1
+  NumberSetting codec;
+};
+inline constexpr RawLayoutSetting kRawAudioLayout{
+    {"RawAudio", "SampleRate", 44100}, {"RawAudio", "Channels", 1}, {"RawAudio", "Codec", 3}};
+inline constexpr RawLayoutSetting kVoxAudioLayout{
+    {"VoxAudio", "SampleRate", 8000}, {"VoxAudio", "Channels", 1}, {"VoxAudio", "Codec", 0}};
 
 }  // namespace quillon::settings

@@ -1,40 +1,12 @@
 #include "platform/settings_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "platform/file.h"
+#include "platform/lock_file.h"
+#include "platform/paths.h"
 #include "platform/xdg_dirs.h"
 
 namespace quillon::platform {
 namespace {
-
-// Holds an exclusive flock on "<settings>.lock" for its lifetime. flock locks belong to the
-// open file description, so two threads of one process exclude each other too.
-class WriteLock {
- public:
-  explicit WriteLock(const std::string& path) {
-    fd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ < 0) return;
-    while (::flock(fd_, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        ::close(fd_);
-        fd_ = -1;
-        return;
-      }
-    }
-  }
-  ~WriteLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-  }
-  bool held() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
 
 // Keeps an unparsable file's bytes under a name that no later write replaces.
 bool keepAside(const std::string& path, const std::string& bytes) {
@@ -72,8 +44,9 @@ std::vector<std::string> SettingsFile::names(std::string_view section) const {
 
 bool SettingsFile::update(const std::function<void(IniFile&)>& change) {
   if (!makeFolders(parentFolder(path_))) return false;
-  WriteLock lock(path_);
-  if (!lock.held()) return false;
+  // Held until the file is replaced; two threads of one process exclude each other too.
+  const LockFile lock = LockFile::acquire(path_ + ".lock", LockFile::Mode::Exclusive);
+  if (!lock.locked()) return false;
 
   std::string text;
   IniFile ini;

@@ -1,7 +1,5 @@
 #include "platform/xdg_dirs.h"
 
-#include <cctype>
-
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +7,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+
+#include "platform/paths.h"
 
 namespace quillon::platform {
 namespace {
@@ -83,19 +83,6 @@ std::string XdgDirs::runtimeFolder() {
   return joinPath(runtimeDir(), "quillon");
 }
 
-std::string joinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  if (folder.back() == '/') return folder + name;
-  return folder + "/" + name;
-}
-
-std::string parentFolder(const std::string& path) {
-  auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return {};
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 bool makeFolders(const std::string& folder, unsigned mode) {
   if (folder.empty()) return false;
   if (folderExists(folder)) return true;
@@ -113,24 +100,6 @@ bool folderExists(const std::string& folder) {
 bool fileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string extensionOf(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  const size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == 0) {
-    return {};
-  }
-  std::string extension = path.substr(dot);
-  for (char& c : extension)
-    c = char(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
-
-std::string storedExtension(const std::string& path) {
-  std::string extension = extensionOf(path);
-  extension.erase(0, extension.find_first_not_of(".*"));
-  return extension;
 }
 
 }  // namespace quillon::platform

@@ -22,18 +22,6 @@ struct XdgDirs {
   static std::string runtimeFolder();  // lock files and sockets
 };
 
-// Joins a folder and a name with one '/'.
-std::string joinPath(const std::string& folder, const std::string& name);
-
-// The folder part of a path ("" for a bare name, "/" for a file in the root).
-std::string parentFolder(const std::string& path);
-
-// The extension of a path: from the last "." after the last "/" or "\", lower-case; none when
-// the only such dot is the path's first character.
-std::string extensionOf(const std::string& path);
-// The extension as the "…FileFormat" settings keep it: without leading "." or "*".
-std::string storedExtension(const std::string& path);
-
 // Creates the folder and its missing parents; true when it exists afterwards.
 bool makeFolders(const std::string& folder, unsigned mode = 0700);
 

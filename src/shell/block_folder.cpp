@@ -8,6 +8,7 @@
 
 #include "document/block_store.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/xdg_dirs.h"
 
 namespace quillon {

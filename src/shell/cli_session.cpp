@@ -10,14 +10,20 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <limits>
 #include <map>
+#include <optional>
 #include <ostream>
-#include <set>
 
 #include "document/block_store.h"
 #include "document/edit_commands.h"
+#include "effects/effect_commands.h"
+#include "formats/format_table.h"
 #include "formats/open_pipeline.h"
+#include "formats/raw_file.h"
 #include "platform/file.h"
+#include "platform/form.h"
+#include "platform/paths.h"
 #include "platform/scripted_interaction.h"
 #include "platform/xdg_dirs.h"
 #include "shell/block_folder.h"
@@ -27,52 +33,6 @@
 #include "shell/editor.h"
 
 namespace quillon {
-
-const char kCliUsage[] =
-    "Usage: quillon-cli [options] STEP...\n"
-    "\n"
-    "Runs the editor's commands without a window, in order, on one document.\n"
-    "\n"
-    "Options (anywhere on the line):\n"
-    "  --yes, --no   answer every question (save changes, overwrite, unsupported format)\n"
-    "                with Yes or No; the default is No\n"
-    "  -q            no progress on stderr\n"
-    "  --timings     print each step's wall time on stderr\n"
-    "  --help        show this text\n"
-    "  --version     print the version\n"
-    "\n"
-    "Steps:\n"
-    "  open PATH [rate=R channels=C codec=N]   open a file (the words answer the layout of\n"
-    "                                          .raw, .snd and .vox files)\n"
-    "  new RATE CHANNELS                       a new empty document\n"
-    "  select A B                              select from A to B\n"
-    "  cursor P                                put the cursor at P\n"
-    "  info                                    print the document as JSON on stdout\n"
-    "  play                                    play the selection, or from the cursor to the\n"
-    "                                          end (QUILLON_AUDIO_OUT: null, file:PATH or a\n"
-    "                                          device name); Ctrl-C stops\n"
-    "  record [seconds=N autotrim=0|1 vor=0|1 threshold=DB autostart=0|1]\n"
-    "                                          record from the input (QUILLON_AUDIO_IN) in\n"
-    "                                          place of the selection, as \"Record\"; Ctrl-C\n"
-    "                                          ends the recording and keeps it\n"
-    "  Positions are frames (4410), seconds (1.5s) or milliseconds (250ms).\n"
-    "\n"
-    "Commands, as in the editor's menus:\n"
-    "  delete cut copy paste trim trim-start trim-end auto-trim silence select-all\n"
-    "  select-to-start select-to-end go-to-start go-to-end undo redo save close\n"
-    "  insert-file-begin|cursor|end PATH      insert-silence-begin|cursor|end MS\n"
-    "  save-as PATH [codec= rate= channels= bits=]   save-region PATH [same words]\n"
-    "  amplify [gain=PERCENT]                 normalize [level=PERCENT]\n"
-    "  agc   reverse   fade-in   fade-out   fade-out-trim\n"
-    "  compressor [threshold=DB ratio=1:1|3:2|2:1|3:1|4:1|5:1|Limit|INDEX limit=DB]\n"
-    "  high-pass [freq=HZ]                    echo [time=MS gain=PERCENT]\n"
-    "  reverb [decay=MS predelay=MS diffusion=PERCENT wet=DB dry=DB]\n"
-    "  Effects work on the selection, or on everything when nothing is selected. Words left\n"
-    "  out keep the values used last, as pressing OK on an unchanged dialog does.\n"
-    "\n"
-    "Message boxes are printed on stderr with their caption. Exit status: 0 done, 1 cancelled\n"
-    "(a question answered No, Ctrl-C), 2 failed (a refused value, an error, a command that is\n"
-    "not available); the run stops at the first step that does not succeed.\n";
 
 namespace {
 
@@ -109,65 +69,101 @@ class HeadlessWindow : public MainWindow {
   Editor* editor = nullptr;
 };
 
-// One step of the command line: its name, its positional arguments and its name=value words.
+// One step of the command line: its name, its positional arguments, its name=value words and the
+// form they answer.
 struct Step {
   std::string name;
   std::vector<std::string> arguments;
   std::map<std::string, std::string> words;
+  const Form* form = nullptr;
 };
 
+// What a step takes: its positional arguments and the dialog its name=value words answer (the
+// words are the form's fields). Save steps take the words of their target's format settings.
 struct StepForm {
-  const char* name;
-  int arguments;
-  std::set<std::string> words;
-  const char* dialog;  // the dialog the words answer, when fixed
+  int arguments = 0;
+  const Form* form = nullptr;
+  bool formOfTarget = false;
 };
 
-const std::set<std::string> kSaveWords = {"codec", "rate", "channels", "bits"};
-
-const std::vector<StepForm>& stepForms() {
-  static const std::vector<StepForm> forms = {
-      {"open", 1, {"rate", "channels", "codec"}, "LRAWDlg"},
-      {"new", 2, {}, nullptr},
-      {"select", 2, {}, nullptr},
-      {"cursor", 1, {}, nullptr},
-      {"info", 0, {}, nullptr},
-      {"play", 0, {}, nullptr},
-      {"record", 0, {"seconds", "autotrim", "vor", "threshold", "autostart"}, nullptr},
-      {"save-as", 1, kSaveWords, nullptr},
-      {"save-region", 1, kSaveWords, nullptr},
-      {"insert-file-begin", 1, {}, nullptr},
-      {"insert-file-cursor", 1, {}, nullptr},
-      {"insert-file-end", 1, {}, nullptr},
-      {"insert-silence-begin", 1, {}, nullptr},
-      {"insert-silence-cursor", 1, {}, nullptr},
-      {"insert-silence-end", 1, {}, nullptr},
-      {"amplify", 0, {"gain"}, "LEfAmplifyDlg"},
-      {"normalize", 0, {"level"}, "LEfNormalizeDlg"},
-      {"compressor", 0, {"threshold", "ratio", "limit"}, "LEfCompressorDlg"},
-      {"high-pass", 0, {"freq"}, "LEfHighPassFilterDlg"},
-      {"echo", 0, {"time", "gain"}, "LEfEchoDlg"},
-      {"reverb", 0, {"decay", "predelay", "diffusion", "wet", "dry"}, "LEfReverb2Dlg"},
-  };
-  return forms;
+bool isPathStep(const std::string& name) {
+  return name == "open" || name == "save-as" || name == "save-region" ||
+         name.rfind("insert-file-", 0) == 0;
 }
 
-const StepForm* formOf(const std::string& name) {
-  for (const StepForm& form : stepForms()) {
-    if (name == form.name) return &form;
+// The form of a step, or nothing when there is no such step.
+std::optional<StepForm> stepFormOf(const std::string& name) {
+  if (name == "open") return StepForm{1, &kRawAudioLayoutForm};
+  if (name == "new" || name == "select") return StepForm{2};
+  if (name == "cursor") return StepForm{1};
+  if (name == "info" || name == "play") return StepForm{0};
+  if (name == "record") return StepForm{0, &kRecordStepForm};
+  if (name == "save-as" || name == "save-region") return StepForm{1, nullptr, true};
+  const int id = commandIdByName(name);
+  if (!id) return std::nullopt;
+  if (name.rfind("insert-file-", 0) == 0 || name.rfind("insert-silence-", 0) == 0) {
+    return StepForm{1};
   }
-  static const StepForm plain = {"", 0, {}, nullptr};
-  return commandIdByName(name) ? &plain : nullptr;
+  const EffectCommand* effect = findEffectCommand(id);
+  return StepForm{0, effect ? effect->form : nullptr};
 }
 
-// The format dialog that Save As shows for a target.
-const char* saveDialogFor(const std::string& path) {
-  const std::string extension = extensionOf(path);
-  if (extension == ".wav") return "LWaveEncodeDlg";
-  if (extension == ".au") return "LAuSettingsDlg";
-  if (extension == ".aif" || extension == ".aiff") return "LAIFFEncodeDlg";
-  if (extension == ".raw" || extension == ".vox") return "LRAWDlg";
-  return nullptr;
+// The settings form that saving to `path` shows (null: none).
+const Form* settingsFormFor(const std::string& path) {
+  const FileFormat* format = formatOf(path);
+  return format ? format->settings : nullptr;
+}
+
+// How a field's word is written in the help: its choices, or its range and unit.
+std::string wordHelp(const FormField& field) {
+  std::string text = std::string(field.name) + "=";
+  if (field.choiceTexts) return text + "NAME";
+  if (field.kind == FieldKind::Choice) {
+    bool plain = field.choices.size() <= 8;
+    for (const FormChoice& choice : field.choices)
+      plain = plain && std::string(choice.text).find(' ') == std::string::npos;
+    if (!plain) {
+      return text + std::to_string(field.lowest()) + ".." + std::to_string(field.highest());
+    }
+    for (size_t i = 0; i < field.choices.size(); ++i)
+      text.append(i ? "|" : "").append(field.choices[i].text);
+    return text;
+  }
+  if (field.kind == FieldKind::Text) return text + "TEXT";
+  if (field.minimum == std::numeric_limits<int32_t>::min()) {
+    std::string unit = *field.unit ? field.unit : "n";
+    for (char& c : unit)
+      c = char(std::toupper(static_cast<unsigned char>(c)));
+    return text + unit;
+  }
+  if (field.kind == FieldKind::Decibel && field.minimum == kDecibelOff) {
+    return text + "off|" + std::to_string(kDecibelOff + 1) + ".." + std::to_string(field.maximum) +
+           field.unit;
+  }
+  return text + std::to_string(field.minimum) + ".." + std::to_string(field.maximum) + field.unit;
+}
+
+std::string wordsHelp(const Form& form) {
+  std::string text;
+  for (const FormField& field : form.fields) {
+    if (!text.empty()) text += ' ';
+    text += wordHelp(field);
+  }
+  return text;
+}
+
+// Adds words as lines of at most 96 columns, indented by two.
+void wrapWords(std::string& out, const std::vector<std::string>& words) {
+  std::string line;
+  for (const std::string& word : words) {
+    if (!line.empty() && line.size() + 1 + word.size() > 94) {
+      out.append("  ").append(line).append("\n");
+      line.clear();
+    }
+    if (!line.empty()) line += ' ';
+    line += word;
+  }
+  if (!line.empty()) out.append("  ").append(line).append("\n");
 }
 
 void writeJsonString(std::ostream& out, const std::string& text) {
@@ -260,28 +256,27 @@ class Session {
     clipboard().clear();
   }
 
-  int run(const Step& step) {
+  JobResult run(const Step& step) {
     window_.ui.clearQueues();
     return perform(step);
   }
 
  private:
-  // 0 done, 1 cancelled, 2 failed.
-  int perform(const Step& step) {
+  JobResult perform(const Step& step) {
     ScriptedInteraction& ui = window_.ui;
     const size_t boxes = ui.shown.size();
     // A command that did not do its work failed when it said so in a notice (an error or a
     // refused value), else it was cancelled.
     auto outcome = [&](bool done) {
-      if (done) return 0;
+      if (done) return JobResult::Done;
       for (size_t i = boxes; i < ui.shown.size(); ++i) {
-        if (ui.shown[i].buttons == MessageButtons::Ok) return 2;
+        if (ui.shown[i].buttons == MessageButtons::Ok) return JobResult::Failed;
       }
-      return 1;
+      return JobResult::Cancelled;
     };
 
     if (step.name == "open") {
-      if (!step.words.empty()) ui.queueDialog("LRAWDlg", step.words);
+      if (!step.words.empty()) ui.queueDialog(step.form->dialog, step.words);
       return outcome(editor_->openFile(step.arguments[0]));
     }
     if (step.name == "new") return newDocument(step);
@@ -289,38 +284,35 @@ class Session {
     WaveDocument& d = editor_->document();
     if (step.name == "info") {
       writeInfo(out_, d);
-      return 0;
+      return JobResult::Done;
     }
     if (step.name == "play") return window_.sound.playStep(*editor_);
     if (step.name == "record") return window_.sound.recordStep(*editor_, step.words);
     if (step.name == "select") {
       int32_t a = 0, b = 0;
-      if (!position(step.arguments[0], a) || !position(step.arguments[1], b)) return 2;
+      if (!position(step.arguments[0], a) || !position(step.arguments[1], b))
+        return JobResult::Failed;
       setSelection(editor_->view(), a, b, std::min(a, b));
-      return 0;
+      return JobResult::Done;
     }
     if (step.name == "cursor") {
       int32_t p = 0;
-      if (!position(step.arguments[0], p)) return 2;
+      if (!position(step.arguments[0], p)) return JobResult::Failed;
       placeCursor(editor_->view(), p);
-      return 0;
+      return JobResult::Done;
     }
 
-    const StepForm* form = formOf(step.name);
-    if (form->dialog && !step.words.empty()) ui.queueDialog(form->dialog, step.words);
-    if (step.name == "save-as" || step.name == "save-region") {
-      ui.queueFile(step.arguments[0]);
-      const char* dialog = saveDialogFor(step.arguments[0]);
-      if (dialog && !step.words.empty()) ui.queueDialog(dialog, step.words);
-    } else if (step.name.rfind("insert-file-", 0) == 0) {
+    if (step.form && !step.words.empty()) ui.queueDialog(step.form->dialog, step.words);
+    if (step.name == "save-as" || step.name == "save-region" ||
+        step.name.rfind("insert-file-", 0) == 0) {
       ui.queueFile(step.arguments[0]);
     }
     if (step.name.rfind("insert-silence-", 0) == 0) {
       int32_t ms = 0;
-      if (!parseMilliseconds(step.arguments[0], ms)) {
+      if (!parseInteger(step.arguments[0], ms)) {
         return fail("\"" + step.arguments[0] + "\" is not a number of milliseconds");
       }
-      ui.queueDialog("51", {{"time", std::to_string(ms)}});
+      ui.queueDialog(kSilenceDurationForm.dialog, {{"time", std::to_string(ms)}});
     }
     const int id = commandIdByName(step.name);
     if (!editor_->dispatchCommand(id)) {
@@ -330,25 +322,33 @@ class Session {
     return outcome(editor_->lastCommandDone());
   }
 
-  int newDocument(const Step& step) {
-    char* end = nullptr;
-    const long rate = std::strtol(step.arguments[0].c_str(), &end, 10);
-    if (*end || rate < 6000 || rate > 96000) {
-      return fail("the rate must be between 6000 and 96000");
+  // The rate and channels go through New File's checks even when the editor does not ask.
+  JobResult newDocument(const Step& step) {
+    DialogValues values(kNewFileForm.dialog,
+                        {{"rate", step.arguments[0]}, {"channels", step.arguments[1]}});
+    int32_t rate = 0, channels = 0;
+    if (!parseInteger(step.arguments[0], rate)) return fail("the rate must be a whole number");
+    if (std::optional<Refusal> refusal = refusalFor(kNewFileForm, values)) {
+      return fail(refusal->text);
     }
-    const long channels = std::strtol(step.arguments[1].c_str(), &end, 10);
-    if (*end || channels < 1 || channels > 2) return fail("channels must be 1 or 2");
-    window_.ui.queueDialog("New File",
-                           {{"rate", step.arguments[0]}, {"channels", step.arguments[1]}});
-    if (!editor_->newFile()) return 1;
+    const FormField& channelField = *kNewFileForm.field("channels");
+    channels = channelField.typedValue(step.arguments[1]);
+    if (channels != channelField.controlValue(step.arguments[1])) {
+      return fail("the channels must be " + wordHelp(channelField) + " (or a number " +
+                  std::to_string(channelField.lowest()) + ".." +
+                  std::to_string(channelField.highest()) + ")");
+    }
+    window_.ui.queueDialog(kNewFileForm.dialog, {{"rate", std::to_string(rate)},
+                                                 {"channels", std::to_string(channels)}});
+    if (!editor_->newFile()) return JobResult::Cancelled;
     // Without the prompt the document takes the default format; it is empty, so set it.
     Clip& audio = editor_->document().audio;
     audio.sampleRate = int32_t(rate);
     audio.channels = int(channels);
-    return 0;
+    return JobResult::Done;
   }
 
-  bool parseMilliseconds(const std::string& text, int32_t& ms) {
+  bool parseInteger(const std::string& text, int32_t& ms) {
     char* end = nullptr;
     errno = 0;
     const long value = std::strtol(text.c_str(), &end, 10);
@@ -363,9 +363,9 @@ class Session {
     return false;
   }
 
-  int fail(const std::string& text) {
+  JobResult fail(const std::string& text) {
     err_ << "quillon-cli: " << text << "\n";
-    return 2;
+    return JobResult::Failed;
   }
 
   std::ostream& out_;
@@ -375,6 +375,80 @@ class Session {
 };
 
 }  // namespace
+
+std::string cliUsage() {
+  std::string text =
+      "Usage: quillon-cli [options] STEP...\n"
+      "\n"
+      "Runs the editor's commands without a window, in order, on one document.\n"
+      "\n"
+      "Options (anywhere on the line):\n"
+      "  --yes, --no   answer every question (save changes, overwrite, unsupported format)\n"
+      "                with Yes or No; the default is No\n"
+      "  -q            no progress on stderr\n"
+      "  --timings     print each step's wall time on stderr\n"
+      "  --help        show this text\n"
+      "  --version     print the version\n"
+      "\n"
+      "Steps:\n"
+      "  open PATH [" +
+      wordsHelp(kRawAudioLayoutForm) +
+      "]\n"
+      "      open a file (the words answer the layout of .raw, .snd and .vox files)\n"
+      "  new RATE CHANNELS    a new empty document\n"
+      "  select A B           select from A to B\n"
+      "  cursor P             put the cursor at P\n"
+      "  info                 print the document as JSON on stdout\n"
+      "  play                 play the selection, or from the cursor to the end (QUILLON_AUDIO_OUT:\n"
+      "                       null, file:PATH or a device name); Ctrl-C stops\n"
+      "  record [" +
+      wordsHelp(kRecordStepForm) +
+      "]\n"
+      "      record from the input (QUILLON_AUDIO_IN) in place of the selection, as \"Record\";\n"
+      "      Ctrl-C ends the recording and keeps it\n"
+      "  Positions are frames (4410), seconds (1.5s) or milliseconds (250ms).\n"
+      "\n"
+      "Commands, as in the editor's menus:\n";
+  std::vector<std::string> plain;
+  for (const CommandRow& row : commandTable()) {
+    if (row.name && !findEffectCommand(row.first) && std::string(row.name) != "save-as" &&
+        std::string(row.name) != "save-region") {
+      plain.push_back(row.name);
+    }
+  }
+  wrapWords(text, plain);
+  text +=
+      "  insert-file-begin|cursor|end PATH   insert-silence-begin|cursor|end MS\n"
+      "  save-as PATH [WORDS]   save-region PATH [WORDS]\n"
+      "      the words answer the format's settings:\n";
+  for (const FileFormat& format : fileFormats()) {
+    if (!format.saves || !format.settings) continue;
+    std::string extensions;
+    for (const FormatExtension& e : format.extensions) {
+      if (e.saveText) extensions += std::string(extensions.empty() ? "" : " ") + e.extension;
+    }
+    text += "      " + extensions + ": " + wordsHelp(*format.settings) + "\n";
+  }
+  text += "\nEffects, with the words of their dialogs:\n";
+  std::vector<std::string> withoutDialog;
+  for (const EffectCommand& effect : effectCommands()) {
+    if (!effect.form) {
+      withoutDialog.push_back(effect.name);
+      continue;
+    }
+    text += "  " + std::string(effect.name) + " [" + wordsHelp(*effect.form) + "]\n";
+  }
+  wrapWords(text, withoutDialog);
+  text +=
+      "  Effects work on the selection, or on everything when nothing is selected. Words left\n"
+      "  out keep the values used last, as pressing OK on an unchanged dialog does. A choice is\n"
+      "  its name or its number.\n"
+      "\n"
+      "Message boxes are printed on stderr with their caption. Exit status: 0 done, 1 cancelled\n"
+      "(a question answered No, Ctrl-C), 2 failed (a refused value, an error, a command that is\n"
+      "not available); the run stops at the first step that does not succeed.\n";
+  return text;
+}
 
 bool parseCliPosition(const std::string& text, int32_t sampleRate, int32_t& frames) {
   if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '.')) {
@@ -417,30 +491,29 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
       continue;
     }
     if (word == "--help") {
-      out << kCliUsage;
+      out << cliUsage();
       return 0;
     }
-    const StepForm* form = formOf(word);
+    const std::optional<StepForm> form = stepFormOf(word);
     if (!form) {
-      err << "quillon-cli: unknown step \"" << word << "\"\n" << kCliUsage;
+      err << "quillon-cli: unknown step \"" << word << "\"\n" << cliUsage();
       return 2;
     }
-    Step step{word, {}, {}};
+    Step step{word, {}, {}, form->form};
     for (int n = 0; n < form->arguments; ++n) {
       if (++i >= arguments.size()) {
         err << "quillon-cli: \"" << word << "\" needs " << form->arguments << " argument(s)\n";
         return 2;
       }
-      const bool isPath = word == "open" || word == "save-as" || word == "save-region" ||
-                          word.rfind("insert-file-", 0) == 0;
-      step.arguments.push_back(isPath ? absolutePath(arguments[i]) : arguments[i]);
+      step.arguments.push_back(isPathStep(word) ? absolutePath(arguments[i]) : arguments[i]);
     }
+    if (form->formOfTarget) step.form = settingsFormFor(step.arguments[0]);
     while (i + 1 < arguments.size() && arguments[i + 1].find('=') != std::string::npos &&
            arguments[i + 1][0] != '-') {
       const std::string& pair = arguments[++i];
       const size_t eq = pair.find('=');
       const std::string name = pair.substr(0, eq);
-      if (!form->words.count(name)) {
+      if (!step.form || !step.form->field(name)) {
         err << "quillon-cli: \"" << word << "\" takes no value \"" << name << "\"\n";
         return 2;
       }
@@ -449,7 +522,7 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     steps.push_back(std::move(step));
   }
   if (steps.empty()) {
-    out << kCliUsage;
+    out << cliUsage();
     return 0;
   }
 
@@ -468,24 +541,24 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
   action.sa_handler = onInterrupt;
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGINT, &action, &previous);
-  int status = 0;
+  JobResult result = JobResult::Done;
   {
     Session session(out, err, yes, quiet);
     for (const Step& step : steps) {
       const auto start = std::chrono::steady_clock::now();
-      status = session.run(step);
+      result = session.run(step);
       if (timings) {
         const std::chrono::duration<double, std::milli> took =
             std::chrono::steady_clock::now() - start;
         err << "time " << step.name << " " << took.count() << " ms\n";
       }
-      if (status != 0) break;
+      if (result != JobResult::Done) break;
     }
   }
   ::sigaction(SIGINT, &previous, nullptr);
   BlockStore::instance().purgeAll();
   folder.release();
-  return status;
+  return static_cast<int>(result);  // the exit status: 0 done, 1 cancelled, 2 failed
 }
 
 }  // namespace quillon

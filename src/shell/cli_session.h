@@ -8,7 +8,7 @@
 namespace quillon {
 
 // quillon-cli: the editor's commands without a window. The arguments are options and a sequence
-// of steps run in order on one document (see `kCliUsage`). Answers the exit status: 0 every step
+// of steps run in order on one document (see `cliUsage`). Answers the exit status: 0 every step
 // succeeded, 1 a step was cancelled, 2 a step failed (the run stops at the first that did not
 // succeed).
 int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
@@ -17,6 +17,8 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
 // milliseconds ("250ms") at the document's rate. False when the text is none of these.
 bool parseCliPosition(const std::string& text, int32_t sampleRate, int32_t& frames);
 
-extern const char kCliUsage[];
+// The --help text. The words of the effects, the layout of headerless files and the format
+// settings are those of their dialogs' forms.
+std::string cliUsage();
 
 }  // namespace quillon

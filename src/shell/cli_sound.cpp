@@ -27,7 +27,19 @@ bool parseNumber(const std::string& text, long low, long high, long& number) {
   return !text.empty() && !*end && number >= low && number <= high;
 }
 
+constexpr FormField kRecordStepFields[] = {
+    {.name = "seconds", .kind = FieldKind::Number, .label = "Time limit", .unit = "s",
+     .minimum = 1, .maximum = 24 * 3600},
+    {.name = "autotrim", .kind = FieldKind::Check, .label = "AutoTrim"},
+    {.name = "vor", .kind = FieldKind::Check, .label = "Voice Activated"},
+    {.name = "threshold", .kind = FieldKind::Decibel, .label = "Threshold", .unit = "dB",
+     .minimum = settings::kThresholdMinimum, .maximum = settings::kThresholdMaximum},
+    {.name = "autostart", .kind = FieldKind::Check, .label = "Auto Start"},
+};
+
 }  // namespace
+
+const Form kRecordStepForm = {.dialog = "record", .caption = "Record", .fields = kRecordStepFields};
 
 CliSound::CliSound(std::ostream& err, volatile std::sig_atomic_t& interrupted)
     : err_(err), interrupted_(interrupted) {}
@@ -42,9 +54,9 @@ Transport& CliSound::transport() {
   return *transport_;
 }
 
-int CliSound::fail(const std::string& text) {
+JobResult CliSound::fail(const std::string& text) {
   err_ << "quillon-cli: " << text << "\n";
-  return 2;
+  return JobResult::Failed;
 }
 
 void CliSound::play(WaveDocument& document) {
@@ -55,7 +67,7 @@ void CliSound::play(WaveDocument& document) {
   t.play(document);
 }
 
-int CliSound::playStep(Editor& editor) {
+JobResult CliSound::playStep(Editor& editor) {
   if (!editor.dispatchCommand(command::kPlay)) return fail("\"play\" is not available now");
   Transport& t = transport();
   if (!t.lastError().empty())
@@ -63,14 +75,14 @@ int CliSound::playStep(Editor& editor) {
   while (t.isPlaying()) {
     if (interrupted_) {
       t.stop();
-      return 1;
+      return JobResult::Cancelled;
     }
     notices_.waitAndRun(kLoopMilliseconds);
   }
-  return 0;
+  return JobResult::Done;
 }
 
-int CliSound::recordStep(Editor& editor, const std::map<std::string, std::string>& words) {
+JobResult CliSound::recordStep(Editor& editor, const std::map<std::string, std::string>& words) {
   // The words set what Record Control's "Advanced Settings" keep, as its OK does.
   long seconds = 0, threshold = 0;
   bool flag = false;
@@ -93,9 +105,9 @@ int CliSound::recordStep(Editor& editor, const std::map<std::string, std::string
   recordSeconds_ = int32_t(seconds);
   recordFailed_ = false;
   const bool ran = editor.dispatchCommand(command::kRecord);
-  if (recordFailed_) return 2;
+  if (recordFailed_) return JobResult::Failed;
   if (!ran) return fail("\"record\" is not available now");
-  return editor.lastCommandDone() ? 0 : 1;
+  return editor.lastCommandDone() ? JobResult::Done : JobResult::Cancelled;
 }
 
 // Records until the time is up, Ctrl-C, or a file input has given all it has; then the

@@ -7,12 +7,18 @@
 #include <string>
 
 #include "audio_io/transport.h"
+#include "platform/form.h"
+#include "platform/job.h"
 #include "platform/notice_poster.h"
 #include "shell/default_view.h"
 
 namespace quillon {
 
 class Editor;
+
+// The words of the `record` step: the time limit, and what Record Control's "Advanced Settings"
+// keep (stored as its OK stores them).
+extern const Form kRecordStepForm;
 
 // The command line's sound: one transport over the process's devices (QUILLON_AUDIO_OUT/IN),
 // made when a step first needs it, the loop that runs its notices, and the `play` and `record`
@@ -26,16 +32,15 @@ class CliSound {
   Transport& transport();
   bool hasTransport() const { return bool(transport_); }
 
-  // The steps: 0 done, 1 cancelled, 2 failed.
-  int playStep(Editor& editor);
-  int recordStep(Editor& editor, const std::map<std::string, std::string>& words);
+  JobResult playStep(Editor& editor);
+  JobResult recordStep(Editor& editor, const std::map<std::string, std::string>& words);
 
   // What the command line's views do for Play and Record.
   void play(WaveDocument& document);
   bool record(DocumentView& view);
 
  private:
-  int fail(const std::string& text);
+  JobResult fail(const std::string& text);
 
   std::ostream& err_;
   volatile std::sig_atomic_t& interrupted_;

@@ -10,15 +10,15 @@ namespace {
 
 class PipelineClipServices : public ClipServices {
  public:
-  int loadFile(const std::string& path, Clip& clip, Interaction& owner) override {
+  JobResult loadFile(const std::string& path, Clip& clip, Interaction& owner) override {
     FileLoader loader;
     Ref<WaveDocument> loaded = WaveDocument::createFromFile(path, owner, loader);
-    if (loaded->loadFailed) return kJobFailed;
+    if (loaded->loadFailed) return JobResult::Failed;
     clip = std::move(loaded->audio);
-    return kJobDone;
+    return JobResult::Done;
   }
 
-  int convert(Clip& clip, int32_t sampleRate, int channels, Interaction& owner) override {
+  JobResult convert(Clip& clip, int32_t sampleRate, int channels, Interaction& owner) override {
     ClipConversionJob job(clip, sampleRate, channels);
     return runJob(job, owner);
   }

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <utility>
+#include <vector>
 
 #include "document/action_scope.h"
 #include "document/edit_commands.h"
-#include "effects/effect_commands.h"
 #include "formats/save_pipeline.h"
 #include "platform/settings.h"
 #include "shell/shell_messages.h"
@@ -214,7 +214,13 @@ constexpr CommandRow row(int id, const char* text, const char* name, Operation o
 
 using namespace command;
 
-constexpr std::array kTable = {
+// An effect command: the one of the effect table with this id.
+bool effect(Editor& e, int id, int) {
+  const EffectCommand* command = findEffectCommand(id);
+  return command && runEffectCommand(e.view(), *command);
+}
+
+constexpr std::array kShellRows = {
     row(kOpenFile, "&Open File...", nullptr, openFile, always),
     row(kNewFile, "&New File...", nullptr, newFile, always),
     row(kCloseFile, "Close File", "close", closeFile, view),
@@ -247,23 +253,9 @@ constexpr std::array kTable = {
     row(kTrim, "Tri&m", "trim", onView<trimToSelection>, selection),
     row(kTrimStart, "Trim St&art", "trim-start", onView<trimStart>, view),
     row(kTrimEnd, "Trim En&d", "trim-end", onView<trimEnd>, view),
-    row(kAutoTrim, "Auto Trim", "auto-trim", onView<autoTrimCommand>, view),
     row(kInsertFileBegin, kInsertFileEnd, "Begin", nullptr, insertFileAt, view),
     row(kInsertSilenceBegin, kInsertSilenceEnd, "Begin", nullptr, insertSilenceAt, view),
     row(kSilence, "Silence Select Re&gion", "silence", onView<silenceSelection>, selection),
-    row(kAmplify, "&Amplify...", "amplify", onView<amplifyCommand>, view),
-    row(kNormalize, "&Normalize...", "normalize", onView<normalizeCommand>, view),
-    row(kAutomaticGainControl, "Automatic &Gain Control", "agc",
-        onView<automaticGainControlCommand>, view),
-    row(kCompressor, "Dynamic Range Co&mpressor...", "compressor", onView<compressorCommand>, view),
-    row(kHighPass, "&High-Pass Filter...", "high-pass", onView<highPassCommand>, view),
-    row(kEcho, "Ech&o...", "echo", onView<echoCommand>, view),
-    row(kReverb, "&Reverb...", "reverb", onView<reverbCommand>, view),
-    row(kReverse, "Re&verse", "reverse", onView<reverseCommand>, view),
-    row(kFadeIn, "&Fade In", "fade-in", onView<fadeInCommand>, view),
-    row(kFadeOut, "&Fade Out", "fade-out", onView<fadeOutCommand>, view),
-    row(kFadeOutAndTrim, "Fade Out and &Trim", "fade-out-trim", onView<fadeOutAndTrimCommand>,
-        view),
     row(kZoomToSelection, "Zoom To &Selection", "zoom-to-selection", zoom, selection),
     row(kZoomIn, "&Zoom In", "zoom-in", zoom, zoomButton<kZoomIn>),
     row(kZoomOut, "Zoom &Out", "zoom-out", zoom, zoomButton<kZoomOut>),
@@ -279,13 +271,19 @@ constexpr std::array kTable = {
 }  // namespace
 
 std::span<const CommandRow> commandTable() {
-  return kTable;
+  static const std::vector<CommandRow> table = [] {
+    std::vector<CommandRow> rows(kShellRows.begin(), kShellRows.end());
+    for (const EffectCommand& e : effectCommands())
+      rows.push_back(row(e.id, e.menuText, e.name, effect, view));
+    return rows;
+  }();
+  return table;
 }
 
 bool runCommand(Editor& editor, int id, int code, bool* done) {
   bool handled = false;
   bool worked = false;
-  for (const CommandRow& r : kTable) {
+  for (const CommandRow& r : commandTable()) {
     if (id < r.first || id > r.last || !r.enabled(editor)) continue;
     worked = r.execute(editor, id, code) || worked;
     handled = true;
@@ -295,7 +293,7 @@ bool runCommand(Editor& editor, int id, int code, bool* done) {
 }
 
 bool commandEnabled(Editor& editor, int id) {
-  for (const CommandRow& r : kTable) {
+  for (const CommandRow& r : commandTable()) {
     if (r.first == id) return r.enabled(editor);
   }
   return false;
@@ -303,7 +301,7 @@ bool commandEnabled(Editor& editor, int id) {
 
 CommandStates computeCommandStates(Editor& editor) {
   CommandStates states;
-  for (const CommandRow& r : kTable)
+  for (const CommandRow& r : commandTable())
     states.enabled[r.first] = r.enabled(editor);
   if (!editor.hasDocument()) return states;
   const WaveDocument& d = editor.document();
@@ -315,7 +313,7 @@ CommandStates computeCommandStates(Editor& editor) {
 }
 
 int commandIdByName(std::string_view name) {
-  for (const CommandRow& r : kTable) {
+  for (const CommandRow& r : commandTable()) {
     if (r.name && name == r.name) return r.first;
   }
   // Rows over a range of ids name each id.

@@ -4,11 +4,13 @@
 #include <span>
 #include <string_view>
 
+#include "effects/effect_commands.h"
 #include "shell/editor.h"
 
 namespace quillon {
 
-// Command ids: menu items, toolbar buttons, context-menu entries and posted commands.
+// Command ids: menu items, toolbar buttons, context-menu entries and posted commands (the effect
+// commands' ids are with the effects).
 namespace command {
 inline constexpr int kOpenFile = 2000;
 inline constexpr int kNewFile = 2001;
@@ -50,7 +52,6 @@ inline constexpr int kDeleteRecentList = 2251;
 inline constexpr int kTrim = 2301;
 inline constexpr int kTrimStart = 2302;
 inline constexpr int kTrimEnd = 2303;
-inline constexpr int kAutoTrim = 2304;
 inline constexpr int kInsertFileBegin = 2305;  // begin, current, end
 inline constexpr int kInsertFileCurrent = 2306;
 inline constexpr int kInsertFileEnd = 2307;
@@ -58,17 +59,6 @@ inline constexpr int kInsertSilenceBegin = 2308;  // begin, current, end
 inline constexpr int kInsertSilenceCurrent = 2309;
 inline constexpr int kInsertSilenceEnd = 2310;
 inline constexpr int kSilence = 2311;
-inline constexpr int kAmplify = 2312;
-inline constexpr int kNormalize = 2314;
-inline constexpr int kAutomaticGainControl = 2315;
-inline constexpr int kCompressor = 2316;
-inline constexpr int kHighPass = 2317;
-inline constexpr int kEcho = 2318;
-inline constexpr int kReverb = 2319;
-inline constexpr int kReverse = 2320;
-inline constexpr int kFadeIn = 2321;
-inline constexpr int kFadeOut = 2322;
-inline constexpr int kFadeOutAndTrim = 2323;
 inline constexpr int kContextMenu = 7000;
 inline constexpr int kZoomIn = 7003;
 inline constexpr int kZoomOut = 7004;
@@ -92,7 +82,8 @@ struct CommandRow {
   bool (*enabled)(Editor& editor);
 };
 
-// The table, in its order. Built at compile time; it never changes.
+// The table, in its order: the shell's rows, then one row for each effect command. Built on
+// first use; it never changes.
 std::span<const CommandRow> commandTable();
 
 // Runs every row that covers `id` and whose enable test passes; answers whether one ran, and in

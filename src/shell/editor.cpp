@@ -3,9 +3,10 @@
 #include "document/document_messages.h"
 #include "formats/open_pipeline.h"
 #include "formats/save_pipeline.h"
+#include "platform/form.h"
+#include "platform/paths.h"
 #include "platform/settings.h"
 #include "platform/text_format.h"
-#include "platform/xdg_dirs.h"
 #include "shell/clip_services.h"
 #include "shell/command_table.h"
 #include "shell/default_view.h"
@@ -14,8 +15,14 @@
 namespace quillon {
 namespace {
 
-constexpr int32_t kMinNewRate = 6000;
-constexpr int32_t kMaxNewRate = 96000;
+constexpr FormField kNewFileFields[] = {{.name = "rate",
+                                         .kind = FieldKind::Number,
+                                         .label = "Sample Rate",
+                                         .unit = "Hz",
+                                         .setting = &settings::kSelectedSampleRate},
+                                        channelsField(&settings::kSelectedChannels)};
+constexpr FormCheck kNewFileChecks[] = {
+    {"rate", 6000, 96000, "", messages::kBadNewFileRate, MessageIcon::Error}};
 
 bool hasFolder(const std::string& path) {
   return !platform::parentFolder(path).empty();
@@ -33,6 +40,11 @@ FileChooserRequest openChooser(const std::string& folder, const std::string& ext
 
 }  // namespace
 
+const Form kNewFileForm{.dialog = messages::kNewFileDialog,
+                        .caption = messages::kNewFileDialog,
+                        .fields = kNewFileFields,
+                        .checks = kNewFileChecks};
+
 Editor::Editor(MainWindow& window)
     : window_(window), defaultView_(std::make_unique<DefaultView>(window.interaction())) {
   services_ = makeClipServices();
@@ -48,7 +60,7 @@ DocumentView& Editor::view() {
 std::string Editor::caption() {
   if (!hasDocument()) return kProductTitle;
   return formatMessage(messages::kCaption,
-                       {fileNameOf(document().path), document().modified ? "*" : ""});
+                       {platform::fileNameOf(document().path), document().modified ? "*" : ""});
 }
 
 void Editor::refreshCommandStates() {
@@ -87,20 +99,10 @@ bool Editor::newFile() {
   int32_t rate = settings::kDefaultSampleRate.read();
   int channels = settings::kDefaultChannels.read();
   if (settings::kPromptSampleAndChannels.read()) {
-    DialogValues dialog{messages::kNewFileDialog, {}};
-    dialog.set("rate", settings::kSelectedSampleRate.read());
-    dialog.set("channels", settings::kSelectedChannels.read());
-    const bool accepted = interaction().editDialog(dialog, [](const DialogValues& v) {
-      const int32_t r = v.number("rate");
-      return r < kMinNewRate || r > kMaxNewRate
-                 ? std::optional<Refusal>(Refusal{"", messages::kBadNewFileRate})
-                 : std::nullopt;
-    });
-    if (!accepted) return false;
-    rate = dialog.number("rate");
-    channels = dialog.number("channels") == 1 ? 1 : 2;
-    settings::kSelectedSampleRate.write(rate);
-    settings::kSelectedChannels.write(channels);
+    DialogValues values;
+    if (!askForm(interaction(), kNewFileForm, values)) return false;
+    rate = values.number("rate");
+    channels = values.number("channels");
   }
   const int32_t number = settings::kUntitledCount.read();
   settings::kUntitledCount.write(number + 1);
@@ -153,7 +155,7 @@ bool Editor::closeFileCommand() {
   WaveDocument& doc = document();
   if ((current.touched() || current.isPlaying()) && !doc.modified && hasFolder(doc.path)) {
     const Answer answer = interaction().messageBox(
-        kProductTitle, formatMessage(messages::kConfirmClose, {fileNameOf(doc.path)}),
+        kProductTitle, formatMessage(messages::kConfirmClose, {platform::fileNameOf(doc.path)}),
         MessageIcon::Question, MessageButtons::YesNo);
     if (answer != Answer::Yes) return false;
   }
@@ -163,7 +165,7 @@ bool Editor::closeFileCommand() {
 bool Editor::promptSaveChanges(DocumentView& view, WaveDocument& document) {
   if (!document.modified && hasFolder(document.path)) return true;
   const Answer answer = interaction().messageBox(
-      kProductTitle, formatMessage(messages::kSaveChanges, {fileNameOf(document.path)}),
+      kProductTitle, formatMessage(messages::kSaveChanges, {platform::fileNameOf(document.path)}),
       MessageIcon::Question, MessageButtons::SaveDontSaveCancel);
   if (answer == Answer::Cancel) return false;
   if (answer == Answer::No) return true;

@@ -9,6 +9,7 @@
 #include "document/document_view.h"
 #include "document/edit_commands.h"
 #include "document/wave_document.h"
+#include "platform/form.h"
 #include "platform/interaction.h"
 #include "shell/recent_files.h"
 
@@ -41,6 +42,10 @@ class MainWindow {
   // the recent files.
   virtual void showFallbackMenu() {}
 };
+
+// New File's dialog: "rate" (6,000 to 96,000) and "channels" ("Mono" 1, "Stereo" 2), stored as
+// "SelectedSampleRate" and "SelectedChannels" once confirmed.
+extern const Form kNewFileForm;
 
 // The editor's one open document and what the commands act on: the current view (a default view
 // without window while no document is open), the clipboard and the recent files. Every command

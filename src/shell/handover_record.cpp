@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/paths.h"
 #include "platform/text_encoding.h"
 #include "platform/xdg_dirs.h"
 

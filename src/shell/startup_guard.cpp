@@ -1,5 +1,6 @@
 #include "shell/startup_guard.h"
 
+#include "platform/paths.h"
 #include "platform/xdg_dirs.h"
 
 namespace quillon {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "platform/disk_space.h"
+#include "platform/paths.h"
 #include "platform/settings.h"
 #include "platform/xdg_dirs.h"
 

@@ -37,7 +37,7 @@ class BrowserDialogTest : public QObject {
 
   static std::vector<FileChooserRequest::FileType> saveTypes() {
     std::vector<FileChooserRequest::FileType> types;
-    for (const SaveFileType& type : kSaveFileTypes) {
+    for (const SaveFileType& type : saveFileTypes()) {
       if (type.canSave) types.push_back({type.text, type.extension});
     }
     return types;

@@ -19,6 +19,7 @@
 #include "fake_decoder_service.h"
 #include "formats/open_pipeline.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/service_channel.h"
 #include "platform/xdg_dirs.h"
 #include "support/fake_document_view.h"
@@ -97,7 +98,7 @@ class DecoderClientTest : public ::testing::TestWithParam<Service> {
 
 TEST_P(DecoderClientTest, OpensReadsSeeksAndClosesAStream) {
   auto source = openSource(song);
-  ASSERT_EQ(source->status(), kSourceOk);
+  ASSERT_EQ(source->status(), SourceStatus::Ok);
   EXPECT_EQ(source->sampleRate(), 44100);
   EXPECT_EQ(source->channels(), 2);
   EXPECT_EQ(source->peakBound(), 0x200000);
@@ -165,25 +166,25 @@ TEST_P(DecoderClientTest, OneReplyHoldsExactly2047StereoOr4094MonoFrames) {
 }
 
 TEST_P(DecoderClientTest, OpenFailuresMapToSourceStatuses) {
-  EXPECT_EQ(openSource(env.path("missing.mp3"))->status(), kSourceCannotOpen);
+  EXPECT_EQ(openSource(env.path("missing.mp3"))->status(), SourceStatus::CannotOpen);
   platform::replaceFileAtomically(env.path("text.mp3"), "This is not MPEG audio at all.\n");
-  EXPECT_EQ(openSource(env.path("text.mp3"))->status(), kSourceCorrupt);
+  EXPECT_EQ(openSource(env.path("text.mp3"))->status(), SourceStatus::Corrupt);
   // Long names, and names that are not UTF-8, reach the service through a descriptor.
   const std::string longName =
       env.path(std::string(200, 'n') + "/" + std::string(200, 'm') + ".mp3");
   platform::makeFolders(platform::parentFolder(longName));
   ASSERT_EQ(::link(song.c_str(), longName.c_str()), 0);
-  EXPECT_EQ(openSource(longName)->status(), kSourceOk);
+  EXPECT_EQ(openSource(longName)->status(), SourceStatus::Ok);
   const std::string latin1 = env.path("caf\xe9.mp3");
   ASSERT_EQ(::link(song.c_str(), latin1.c_str()), 0);
-  EXPECT_EQ(openSource(latin1)->status(), kSourceOk);
+  EXPECT_EQ(openSource(latin1)->status(), SourceStatus::Ok);
 
-  for (auto [reply, status] : {std::pair{0, kSourceOk},
-                               {1, kSourceCannotOpen},
-                               {2, kSourceCorrupt},
-                               {3, kSourceCorrupt},
-                               {4, kSourceInnerFailed},
-                               {6, kSourceInnerFailed}}) {
+  for (auto [reply, status] : {std::pair{0, SourceStatus::Ok},
+                               {1, SourceStatus::CannotOpen},
+                               {2, SourceStatus::Corrupt},
+                               {3, SourceStatus::Corrupt},
+                               {4, SourceStatus::InnerFailed},
+                               {6, SourceStatus::InnerFailed}}) {
     EXPECT_EQ(Mp3ServiceSource::statusForReply(reply), status) << reply;
   }
 }
@@ -193,16 +194,16 @@ TEST_P(DecoderClientTest, SixtyFourStreamsAtMostAndAFailedOpenKeepsNoSlot) {
   std::vector<Ref<Mp3ServiceSource>> open;
   for (int i = 0; i < 64; ++i) {
     open.push_back(openSource(song));
-    ASSERT_EQ(open.back()->status(), kSourceOk) << i;
+    ASSERT_EQ(open.back()->status(), SourceStatus::Ok) << i;
   }
   auto refused = openSource(song);
-  EXPECT_EQ(refused->status(), kSourceInnerFailed);
+  EXPECT_EQ(refused->status(), SourceStatus::InnerFailed);
   std::vector<uint8_t> request(kOpenRequestSize, 0);
   ASSERT_EQ(writeOpenRequest(request.data(), request.size(), song), kOpenRequestSize);
   uint8_t reply[kOpenReplySize];
   EXPECT_EQ(DecoderClient::instance().exchange(request, reply), kStatusNoFreeStream);
   open.pop_back();  // closes one
-  EXPECT_EQ(openSource(song)->status(), kSourceOk);
+  EXPECT_EQ(openSource(song)->status(), SourceStatus::Ok);
 }
 
 TEST_P(DecoderClientTest, UnknownCodesAreRefusedAndUnknownStreamsEndTheService) {
@@ -228,7 +229,7 @@ TEST_P(DecoderClientTest, UnknownCodesAreRefusedAndUnknownStreamsEndTheService) 
 // stream is dead for good, and the next open starts a new service.
 TEST_P(DecoderClientTest, AKilledServiceFailsTheReadPromptlyAndIsReplacedOnTheNextOpen) {
   auto source = openSource(makeMp3("slow", 2, 120));
-  ASSERT_EQ(source->status(), kSourceOk);
+  ASSERT_EQ(source->status(), SourceStatus::Ok);
   const pid_t service = DecoderClient::instance().servicePid();
   const int32_t frames = real ? source->length() : 200000;
   auto reading = std::async(std::launch::async, [&] {
@@ -249,14 +250,14 @@ TEST_P(DecoderClientTest, AKilledServiceFailsTheReadPromptlyAndIsReplacedOnTheNe
   std::vector<Sample> words(200);
   EXPECT_EQ(source->read(words.data(), 100), -1) << "a stream of the dead service stays dead";
   auto next = openSource(song);
-  EXPECT_EQ(next->status(), kSourceOk);
+  EXPECT_EQ(next->status(), SourceStatus::Ok);
   EXPECT_NE(DecoderClient::instance().servicePid(), service);
   EXPECT_EQ(readFrames(next, 100).size(), 200u);
 }
 
 TEST_P(DecoderClientTest, AHungServiceIsEndedAndTheRequestFailsWithinAboutASecond) {
   auto source = openSource(song);
-  ASSERT_EQ(source->status(), kSourceOk);
+  ASSERT_EQ(source->status(), SourceStatus::Ok);
   const pid_t service = DecoderClient::instance().servicePid();
   ::kill(service, SIGSTOP);
   std::vector<Sample> words(2000);
@@ -265,7 +266,7 @@ TEST_P(DecoderClientTest, AHungServiceIsEndedAndTheRequestFailsWithinAboutASecon
   EXPECT_LT(elapsedMs(start), 1500);
   EXPECT_GE(elapsedMs(start), DecoderClient::kReplyMilliseconds - 50);
   EXPECT_TRUE(processGone(service));
-  EXPECT_EQ(openSource(song)->status(), kSourceOk);
+  EXPECT_EQ(openSource(song)->status(), SourceStatus::Ok);
   EXPECT_NE(DecoderClient::instance().servicePid(), service);
 }
 
@@ -310,7 +311,7 @@ TEST_P(DecoderClientTest, EditorProcessesShareOneServiceWithoutMixingRequests) {
 }
 
 TEST_P(DecoderClientTest, ShutdownSendsQuitAndTheServiceExitsWithZero) {
-  ASSERT_EQ(openSource(song)->status(), kSourceOk);
+  ASSERT_EQ(openSource(song)->status(), SourceStatus::Ok);
   const pid_t service = DecoderClient::instance().servicePid();
   EXPECT_EQ(DecoderClient::shutdown(), 0);
   EXPECT_EQ(platform::LivenessLock::holderOf("MutexQuillon"), 0);
@@ -357,13 +358,13 @@ const auto kServices = ::testing::Values(Service::Fake);
 #endif
 INSTANTIATE_TEST_SUITE_P(Through, DecoderClientTest, kServices, serviceName);
 
-// Without a service program the open fails with status 2 and the reason is logged.
+// Without a service program the open fails with status InnerFailed and the reason is logged.
 TEST(DecoderClientStartTest, AMissingServiceIsLoggedAndTheOpenFails) {
   testing::TempEnvironment env;
   const std::string missing = env.path("no-korrel");
   ::setenv("QUILLON_KORREL", missing.c_str(), 1);
   testing::writeBytes(env.path("a.mp3"), {0xFF, 0xFB, 0x90, 0x64});
-  EXPECT_EQ(openSource(env.path("a.mp3"))->status(), kSourceInnerFailed);
+  EXPECT_EQ(openSource(env.path("a.mp3"))->status(), SourceStatus::InnerFailed);
   std::string log;
   ASSERT_TRUE(platform::readWholeFile(platform::XdgDirs::stateFolder() + "/korrel.txt", log));
   EXPECT_NE(log.find("Could not start process " + missing + " GetLastError() = 2\n"),

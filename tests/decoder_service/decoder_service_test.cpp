@@ -7,7 +7,7 @@
 #include <map>
 
 #include "decoder_service/decoder_stream.h"
-#include "platform/xdg_dirs.h"
+#include "platform/paths.h"
 #include "support/peer_tools.h"
 #include "support/temp_environment.h"
 
@@ -199,10 +199,11 @@ INSTANTIATE_TEST_SUITE_P(Mp3, DecodedFormat, ::testing::ValuesIn(kFixtures),
 TEST(DecoderStreamLayout, Id3TagOf267BytesIsSkippedToTheFirstFrame) {
   const std::string& bare = file("Cbr128Stereo");
   REQUIRE_FILE(bare);
-  std::vector<uint8_t> tagged = {'I', 'D', '3', 3, 0, 0, 0x00, 0x00, 0x02, 0x01};
-  tagged.resize(267, 0);
+  const uint8_t header[] = {'I', 'D', '3', 3, 0, 0, 0x00, 0x00, 0x02, 0x01};
   const std::vector<uint8_t> frames = readBytes(bare);
-  tagged.insert(tagged.end(), frames.begin(), frames.end());
+  std::vector<uint8_t> tagged(267 + frames.size(), 0);
+  std::copy(std::begin(header), std::end(header), tagged.begin());
+  std::copy(frames.begin(), frames.end(), tagged.begin() + 267);
   const std::string path = folder() + "/tagged267.mp3";
   writeBytes(path, tagged);
 
@@ -389,8 +390,10 @@ std::string makeBadFile(const std::string& name) {
   } else if (name == "CutInsideTheFirstFrame") {
     bytes.assign(cbr.begin(), cbr.begin() + 300);
   } else if (name == "TagLongerThanTheFile") {  // frames inside; the audio would start past them
-    bytes = {'I', 'D', '3', 3, 0, 0, 0x00, 0x40, 0x00, 0x00};
-    bytes.insert(bytes.end(), cbr.begin(), cbr.begin() + 8000);
+    const uint8_t tag[] = {'I', 'D', '3', 3, 0, 0, 0x00, 0x40, 0x00, 0x00};
+    bytes.resize(sizeof tag + 8000);
+    std::copy(std::begin(tag), std::end(tag), bytes.begin());
+    std::copy(cbr.begin(), cbr.begin() + 8000, bytes.begin() + sizeof tag);
   } else if (name == "Folder" || name == "Pipe") {
     runCommand((name == "Folder" ? "mkdir " : "mkfifo ") + quoted(path));
   }

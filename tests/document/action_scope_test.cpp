@@ -11,13 +11,8 @@
 #include "support/fake_document_view.h"
 #include "support/temp_environment.h"
 
-namespace quillon {
+namespace quillon::testing {
 namespace {
-
-using testing::DocumentTest;
-using testing::FakeDocumentView;
-using testing::readAll;
-using testing::writeClip;
 
 std::optional<uint64_t> noRoom(const std::string&) {
   return uint64_t{1} << 20;
@@ -140,19 +135,19 @@ class HalfDoneEffect : public Job {
   explicit HalfDoneEffect(WaveDocument& document) : Job("Amplify"), document_(document) {}
 
  protected:
-  int run() override {
+  JobResult run() override {
     Clip processed;
     {
       auto writer = makeRef<BlockWriter>(processed, 44100, 1);
       const std::vector<Sample> block(8192, 7);
       for (int i = 0; i < 10; ++i) {
-        if (checkCancelled()) return kJobCancelled;
+        if (checkCancelled()) return JobResult::Cancelled;
         writer->write(block.data(), 8192);
         setProgress(i / 10.0);
       }
     }
     replaceRange(document_.audio, 0, document_.audio.length(), processed);
-    return kJobDone;
+    return JobResult::Done;
   }
 
  private:
@@ -167,7 +162,7 @@ TEST_F(ActionScopeTest, ACancelledEffectLeavesEverythingAsBefore) {
   {
     ActionScope scope(&view, "Amplify");
     HalfDoneEffect job(document());
-    ASSERT_EQ(runJob(job, view.ui), kJobCancelled);
+    ASSERT_EQ(runJob(job, view.ui), JobResult::Cancelled);
   }
   EXPECT_EQ(readAll(document().audio), (std::vector<Sample>{1, 2, 3}));
   EXPECT_EQ(ringPicture(document()), ringBefore);
@@ -217,4 +212,4 @@ TEST_F(ActionScopeTest, UndoAndRedoCommandsMarkModifiedAndCallTheHooks) {
 }
 
 }  // namespace
-}  // namespace quillon
+}  // namespace quillon::testing

@@ -90,7 +90,7 @@ TEST_F(BlockStoreTest, WhenEveryNumberIsTakenAllocationAnswersNoBlock) {
     auto writer = makeRef<BlockWriter>(target, 8000, 1);
     const Sample samples[4] = {1, 2, 3, 4};
     EXPECT_FALSE(writer->write(samples, 4));
-    EXPECT_TRUE(writer->status() & kSinkFailed);
+    EXPECT_TRUE(writer->failed());
   }
   ASSERT_EQ(target.segments.size(), 1u);
   EXPECT_TRUE(target.segments[0].isSilence());

@@ -214,7 +214,7 @@ TEST_F(BlockWriterTest, AMissingWorkingFolderFailsTheWriterAndLosesNothingElse) 
   Clip target;
   {
     auto writer = makeRef<BlockWriter>(target, 44100, 1);
-    EXPECT_TRUE(writer->status() & kSinkFailed);
+    EXPECT_TRUE(writer->failed());
     EXPECT_EQ(writer->ioError(), ENOENT);
     const Sample samples[2] = {5, 6};
     EXPECT_FALSE(writer->write(samples, 2));
@@ -230,7 +230,7 @@ TEST_F(BlockWriterTest, AReadOnlyWorkingFolderFailsTheWriter) {
   Clip target;
   {
     auto writer = makeRef<BlockWriter>(target, 44100, 1);
-    EXPECT_TRUE(writer->status() & kSinkFailed);
+    EXPECT_TRUE(writer->failed());
     EXPECT_EQ(writer->ioError(), EACCES);
   }
   chmod(env.workingFolder().c_str(), 0700);

@@ -2,24 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <numeric>
-
+#include "support/signals.h"
 #include "support/temp_environment.h"
 
-namespace quillon {
+namespace quillon::testing {
 namespace {
 
-using testing::DocumentTest;
-using testing::readAll;
-using testing::writeClip;
-
 using ClipEditingTest = DocumentTest;
-
-std::vector<Sample> ramp(int count, Sample first = 1) {
-  std::vector<Sample> samples(static_cast<size_t>(count));
-  std::iota(samples.begin(), samples.end(), first);
-  return samples;
-}
 
 // Segment lengths in order, silence marked negative, for checking chain shapes.
 std::vector<int32_t> shape(const Clip& clip) {
@@ -158,4 +147,4 @@ TEST_F(ClipEditingTest, ReplaceAndSilenceKeepTheLengthOfEqualRanges) {
 }
 
 }  // namespace
-}  // namespace quillon
+}  // namespace quillon::testing

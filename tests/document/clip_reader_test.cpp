@@ -2,26 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <numeric>
-
 #include "document/clip_editing.h"
 #include "platform/file.h"
+#include "support/signals.h"
 #include "support/temp_environment.h"
 
-namespace quillon {
+namespace quillon::testing {
 namespace {
 
-using testing::DocumentTest;
-using testing::readAll;
-using testing::writeClip;
-
 using ClipReaderTest = DocumentTest;
-
-std::vector<Sample> ramp(int count, Sample first = 1) {
-  std::vector<Sample> samples(static_cast<size_t>(count));
-  std::iota(samples.begin(), samples.end(), first);
-  return samples;
-}
 
 std::vector<Sample> readFrames(ClipReader& reader, int32_t frames) {
   std::vector<Sample> out(size_t(frames) * reader.channels(), -999);
@@ -138,4 +127,4 @@ TEST_F(ClipReaderTest, ATruncatedSampleFileFailsTheRead) {
 }
 
 }  // namespace
-}  // namespace quillon
+}  // namespace quillon::testing

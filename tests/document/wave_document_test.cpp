@@ -69,12 +69,12 @@ TEST_F(WaveDocumentTest, ADocumentLivesAsLongAsItsHolders) {
 
 class ScriptedLoader : public DocumentLoader {
  public:
-  explicit ScriptedLoader(int result) : result_(result) {}
-  int load(const std::string&, WaveDocument& document, Interaction&,
-           std::string& failure) override {
+  explicit ScriptedLoader(JobResult result) : result_(result) {}
+  JobResult load(const std::string&, WaveDocument& document, Interaction&,
+                 std::string& failure) override {
     document.audio = writeClip({1, 2, 3});
     document.modified = true;
-    if (result_ == kJobFailed && explain) failure = "The file is corrupt.";
+    if (result_ == JobResult::Failed && explain) failure = "The file is corrupt.";
     return result_;
   }
   void loadMetadata(const std::string&, WaveDocument& document) override {
@@ -83,12 +83,12 @@ class ScriptedLoader : public DocumentLoader {
   bool explain = false;
 
  private:
-  int result_;
+  JobResult result_;
 };
 
 TEST_F(WaveDocumentTest, LoadingReportsFailureAndMarksTheDocument) {
   ScriptedInteraction ui;
-  ScriptedLoader loads(kJobDone), fails(kJobFailed), cancels(kJobCancelled);
+  ScriptedLoader loads(JobResult::Done), fails(JobResult::Failed), cancels(JobResult::Cancelled);
 
   Ref<WaveDocument> loaded = WaveDocument::createFromFile("/music/a.wav", ui, loads);
   EXPECT_FALSE(loaded->loadFailed);

@@ -84,7 +84,7 @@ TEST(CompressorFilterTest, GrowingSourceAndFailedSource) {
                            1.0);
   EXPECT_EQ(growing.length(), 10000 - 2 * 1984);
   CompressorFilter failed(makeRef<NullSource>(), 0, 1.0);
-  EXPECT_EQ(failed.status(), kSourceInnerFailed);
+  EXPECT_EQ(failed.status(), SourceStatus::InnerFailed);
   std::vector<Sample> out(100, 7);
   failed.read(out.data(), 100);
   EXPECT_EQ(out, std::vector<Sample>(100, 0));

@@ -70,14 +70,14 @@ TEST_F(EffectJobsTest, NormalizeScalesThePeakToTheLevel) {
   document().audio = writeClip(words);
   select(0, 20000);
   NormalizeJob job(documentRef(), 100);
-  EXPECT_EQ(runJob(job, view.ui), kJobDone);
+  EXPECT_EQ(runJob(job, view.ui), JobResult::Done);
   EXPECT_EQ(job.appliedPercent(), 200);
   EXPECT_EQ(readAll(document().audio)[15000], (-0x3FFF8 * (33554400 >> 15)) >> 9);  // 1/512 steps
   // Silence: the job succeeds and changes nothing.
   document().audio = writeClip(std::vector<Sample>(10, 0));
   select(0, 10);
   NormalizeJob silent(documentRef(), 100);
-  EXPECT_EQ(runJob(silent, view.ui), kJobDone);
+  EXPECT_EQ(runJob(silent, view.ui), JobResult::Done);
   EXPECT_EQ(document().audio.segments.size(), 1u);
 }
 
@@ -85,7 +85,7 @@ TEST_F(EffectJobsTest, ReverseKeepsChannelOrderAndTwiceIsIdentity) {
   document().audio = writeClip({1, 2, 3, 4, 5, 6}, 2);
   select(0, 3);
   ReverseJob once(documentRef());
-  EXPECT_EQ(runJob(once, view.ui), kJobDone);
+  EXPECT_EQ(runJob(once, view.ui), JobResult::Done);
   EXPECT_EQ(readAll(document().audio), (std::vector<Sample>{5, 6, 3, 4, 1, 2}));
 
   const std::vector<Sample> long_ = sine(20000, 333, 300000);
@@ -103,7 +103,7 @@ TEST_F(EffectJobsTest, FadeOutAndTrimEndsTheDocumentAtTheSelection) {
   select(200, 600);
   FadeOutAndTrimJob job(documentRef());
   EXPECT_EQ(job.title(), "Fade Out");
-  EXPECT_EQ(runJob(job, view.ui), kJobDone);
+  EXPECT_EQ(runJob(job, view.ui), JobResult::Done);
   const std::vector<Sample> out = readAll(document().audio);
   ASSERT_EQ(out.size(), 600u);
   EXPECT_EQ(out[199], 1 << 20);
@@ -117,7 +117,7 @@ TEST_F(EffectJobsTest, TheBlockLoopStopsAtTheSelectionEnd) {
   document().audio = writeClip(std::vector<Sample>(10000, 1 << 20));
   select(100, 8293);
   EffectWorker fade("Fade In", documentRef(), fadeDescriptor(Fade::In, 100, 8293));
-  EXPECT_EQ(runJob(fade, view.ui), kJobDone);
+  EXPECT_EQ(runJob(fade, view.ui), JobResult::Done);
   EXPECT_EQ(document().audio.length(), 10000);
   EXPECT_EQ(view.ui.progressReports, 2);
   EXPECT_EQ(readAll(document().audio)[8293], 1 << 20);  // after the selection: untouched
@@ -131,7 +131,7 @@ TEST_F(EffectJobsTest, CancelAtTheFirstBlockLeavesDocumentAndRingAsBefore) {
   {
     ActionScope scope(&view, "Reverse");
     ReverseJob job(documentRef());
-    EXPECT_EQ(runJob(job, view.ui), kJobCancelled);
+    EXPECT_EQ(runJob(job, view.ui), JobResult::Cancelled);
   }
   EXPECT_EQ(readAll(document().audio), std::vector<Sample>(50000, 1000));
   EXPECT_FALSE(document().canUndo());
@@ -187,7 +187,7 @@ TEST_F(EffectJobsTest, AgcBringsQuietAndLoudPassagesTogether) {
   document().audio = writeClip(words);
   select(0, 88200);
   AutomaticGainControlJob job(documentRef());
-  EXPECT_EQ(runJob(job, view.ui), kJobDone);
+  EXPECT_EQ(runJob(job, view.ui), JobResult::Done);
   const std::vector<Sample> out = readAll(document().audio);
   ASSERT_EQ(out.size(), words.size());
   auto rms = [&](int from) {
@@ -206,7 +206,7 @@ TEST_F(EffectJobsTest, AgcBringsQuietAndLoudPassagesTogether) {
   document().audio = writeClip(std::vector<Sample>(3000, 1000));
   select(1000, 2000);
   AutomaticGainControlJob part(documentRef());
-  EXPECT_EQ(runJob(part, view.ui), kJobDone);
+  EXPECT_EQ(runJob(part, view.ui), JobResult::Done);
   EXPECT_EQ(part.processedFrames(), 1764);  // two blocks of 882
   EXPECT_EQ(document().audio.length(), 3000);
 }
@@ -225,7 +225,7 @@ TEST_F(EffectJobsTest, AutoTrimWorkedExamples) {
   document().markers[0].position = 100;
   document().markers[1].position = 900;
   AutoTrimJob job(documentRef(), -30);
-  EXPECT_EQ(runJob(job, view.ui), kJobDone);
+  EXPECT_EQ(runJob(job, view.ui), JobResult::Done);
   EXPECT_EQ(job.range().start, 0);
   EXPECT_EQ(job.range().end, 768);  // the last 232 frames are never tested
   EXPECT_EQ(document().audio.length(), 768);
@@ -253,17 +253,17 @@ TEST_F(EffectJobsTest, ClipConversionChangesFormatOrLeavesTheClip) {
     stereo.insert(stereo.end(), {s, s});
   Clip clip = writeClip(stereo, 2, 22050);
   ClipConversionJob same(clip, 22050, 2);
-  EXPECT_EQ(runJob(same, view.ui), kJobDone);
+  EXPECT_EQ(runJob(same, view.ui), JobResult::Done);
   EXPECT_EQ(readAll(clip), stereo);
   ClipConversionJob convert(clip, 44100, 1);
-  EXPECT_EQ(runJob(convert, view.ui), kJobDone);
+  EXPECT_EQ(runJob(convert, view.ui), JobResult::Done);
   EXPECT_EQ(view.ui.jobTitles.back(), "Converting Rate");
   EXPECT_EQ(clip.sampleRate, 44100);
   EXPECT_EQ(clip.channels, 1);
   EXPECT_NEAR(clip.length(), 44100, 40);
   view.ui.cancelAfterReports = 0;
   ClipConversionJob cancelled(clip, 8000, 1);
-  EXPECT_EQ(runJob(cancelled, view.ui), kJobCancelled);
+  EXPECT_EQ(runJob(cancelled, view.ui), JobResult::Cancelled);
   EXPECT_EQ(clip.sampleRate, 44100);  // as it was
 }
 
@@ -273,21 +273,21 @@ TEST_F(EffectJobsTest, TransferMovesEverythingOrFailsVisibly) {
   class Transfer : public Job {
    public:
     Transfer(Ref<SampleSource> s, Ref<SampleSink> k) : Job("Paste"), s_(s), k_(k) {}
-    int run() override { return TransferStream(*this, "Loading", s_, k_); }
+    JobResult run() override { return TransferStream(*this, "Loading", s_, k_); }
     Ref<SampleSource> s_;
     Ref<SampleSink> k_;
   };
   {
     Transfer transfer(makeRef<ClipReader>(source), makeRef<BlockWriter>(target, 44100, 1));
-    EXPECT_EQ(runJob(transfer, view.ui), kJobDone);
+    EXPECT_EQ(runJob(transfer, view.ui), JobResult::Done);
   }
   EXPECT_EQ(readAll(target), (std::vector<Sample>{1, 2, 3}));
   Transfer nothing(makeRef<ClipReader>(Clip()), makeRef<BlockWriter>(target, 44100, 1));
-  EXPECT_EQ(runJob(nothing, view.ui), kJobDone);
+  EXPECT_EQ(runJob(nothing, view.ui), JobResult::Done);
   Transfer refused(makeRef<NullSource>(), makeRef<BlockWriter>(target, 44100, 1));
-  EXPECT_EQ(runJob(refused, view.ui), kJobFailed);
+  EXPECT_EQ(runJob(refused, view.ui), JobResult::Failed);
   Transfer nowhere(makeRef<ClipReader>(source), makeRef<NullSink>());
-  EXPECT_EQ(runJob(nowhere, view.ui), kJobFailed);
+  EXPECT_EQ(runJob(nowhere, view.ui), JobResult::Failed);
 }
 
 }  // namespace

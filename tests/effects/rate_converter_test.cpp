@@ -130,16 +130,16 @@ TEST(RateConverterTest, StatusAndPeakBound) {
   EXPECT_EQ(RateConverter(input, 48000).peakBound(), 0x100000);  // twice the inner bound
   input->markPeakBound(0x200000);
   EXPECT_EQ(RateConverter(input, 48000).peakBound(), 0x200000);  // above 0x100000: kept
-  EXPECT_EQ(RateConverter(input, 48000).status(), kSourceOk);
+  EXPECT_EQ(RateConverter(input, 48000).status(), SourceStatus::Ok);
   // A non-positive target converts to 44,100 and marks the stage invalid (one or two stages).
   for (const int32_t from : {22050, 192000}) {
     Ref<SampleSource> zero = convertFormat(sineSource(440, from, 100, 1000), 0, 1);
-    EXPECT_EQ(zero->status(), kSourceCorrupt);
+    EXPECT_EQ(zero->status(), SourceStatus::Corrupt);
     EXPECT_EQ(zero->sampleRate(), 44100);
   }
-  input->markStatus(kSourceCannotOpen);
-  EXPECT_EQ(convertFormat(input, 48000, 1)->status(), kSourceInnerFailed);
-  EXPECT_EQ(convertFormat(input, 8000, 2)->status(), kSourceInnerFailed);
+  input->markStatus(SourceStatus::CannotOpen);
+  EXPECT_EQ(convertFormat(input, 48000, 1)->status(), SourceStatus::InnerFailed);
+  EXPECT_EQ(convertFormat(input, 8000, 2)->status(), SourceStatus::InnerFailed);
 }
 
 // Samples anywhere in the 32-bit range: the history is shifted by up to 17 bits, the output

@@ -30,7 +30,7 @@ TEST(ReverbFilterTest, DryOnlyReturnsTheInputExactly) {
   EXPECT_EQ(descriptor.diffusionPercent(), 50);
   const std::vector<Sample> input = noise(2 * 30000, 500000);
   Ref<EffectFilter> filter = descriptor.makeFilter(memorySource(input, 2));
-  EXPECT_EQ(filter->status(), kSourceOk);
+  EXPECT_EQ(filter->status(), SourceStatus::Ok);
   std::vector<Sample> out;
   for (int32_t frames : {8192, 1808, 20000}) {  // the longest read is split into blocks
     const std::vector<Sample> block = readFrames(*filter, frames);
@@ -106,7 +106,7 @@ TEST(ReverbFilterTest, ExtremeInputSaturatesInsteadOfWrapping) {
 
 TEST(ReverbFilterTest, BuffersThatCannotBeAllocatedFailTheFilter) {
   ReverbFilter reverb(memorySource({}), 2147483647, 25, 50, 0, 0);
-  EXPECT_EQ(reverb.status(), kSourceInnerFailed);
+  EXPECT_EQ(reverb.status(), SourceStatus::InnerFailed);
   std::vector<Sample> out(10, 5);
   reverb.read(out.data(), 10);
   EXPECT_EQ(out, std::vector<Sample>(10, 0));

@@ -7,6 +7,7 @@
 #include "effects/loop_stream.h"
 #include "effects/peak_limiter.h"
 #include "support/memory_source.h"
+#include "support/signals.h"
 
 namespace quillon {
 namespace {
@@ -14,11 +15,9 @@ namespace {
 using testing::memorySource;
 using testing::readFrames;
 
-std::vector<Sample> ramp(int frames) {
-  std::vector<Sample> words(static_cast<size_t>(frames));
-  for (int i = 0; i < frames; ++i)
-    words[size_t(i)] = i;
-  return words;
+// 0, 1, 2, …
+std::vector<Sample> rising(int frames) {
+  return testing::ramp(frames, 0);
 }
 
 TEST(PeakLimiterTest, WindowsFollowTheRateAndLiveness) {
@@ -29,7 +28,7 @@ TEST(PeakLimiterTest, WindowsFollowTheRateAndLiveness) {
   } cases[] = {{44100, false, 1260}, {44100, true, 630}, {8000, false, 228},
                {8000, true, 114},    {400, false, 16},   {1000000, false, 8192}};
   for (const auto& c : cases) {
-    PeakLimiter limiter(memorySource(ramp(10), 1, c.rate, 0x200000, c.live));
+    PeakLimiter limiter(memorySource(rising(10), 1, c.rate, 0x200000, c.live));
     EXPECT_EQ(limiter.windowFrames(), c.window) << c.rate;
   }
   EXPECT_EQ(PeakLimiter::windowGain(0x7FFF0, 0x7FFF0), kUnityGain);
@@ -37,9 +36,9 @@ TEST(PeakLimiterTest, WindowsFollowTheRateAndLiveness) {
 }
 
 TEST(PeakLimiterTest, OnlyStreamsThatMayPassTheLimitAreWrapped) {
-  auto quiet = memorySource(ramp(10), 1, 44100, kFullScale16);
+  auto quiet = memorySource(rising(10), 1, 44100, kFullScale16);
   EXPECT_EQ(limitTo(quiet).get(), quiet.get());
-  auto loud = memorySource(ramp(10), 1, 44100, 0x200000);
+  auto loud = memorySource(rising(10), 1, 44100, 0x200000);
   Ref<SampleSource> limited = limitTo(loud);
   EXPECT_NE(limited.get(), loud.get());
   EXPECT_EQ(limited->peakBound(), kFullScale16);
@@ -76,7 +75,7 @@ TEST(PeakLimiterTest, NothingPassesTheLimitAndQuietPassagesStayUntouched) {
 }
 
 TEST(LoopStreamTest, PlaysTheRangeOverAndOver) {
-  auto source = memorySource(ramp(3 * 44100), 1);
+  auto source = memorySource(rising(3 * 44100), 1);
   LoopStream loop(source, 44100, 88200);
   loop.seek(88190);
   const std::vector<Sample> wrap = readFrames(loop, 20);
@@ -89,9 +88,9 @@ TEST(LoopStreamTest, PlaysTheRangeOverAndOver) {
 }
 
 TEST(LoopStreamTest, AnEmptyRangeIsRefusedAndReadsSilence) {
-  auto source = memorySource(ramp(100), 1);
+  auto source = memorySource(rising(100), 1);
   LoopStream empty(source, 50, 50);
-  EXPECT_NE(empty.status(), kSourceOk);
+  EXPECT_NE(empty.status(), SourceStatus::Ok);
   EXPECT_EQ(readFrames(empty, 5), std::vector<Sample>(5, 0));
   empty.seek(10);                        // returns at once too
   LoopStream pastEnd(source, 200, 300);  // starts beyond the end: the last stretch of that length

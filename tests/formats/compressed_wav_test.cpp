@@ -76,7 +76,7 @@ TEST_P(CompressedWavTest, WeDecodeWhatSoxWritesAsSoxDoes) {
                        c.soxEncoding + " " + quoted(theirs)),
             0);
   Ref<SampleSource> source = OpenWavSource(theirs);
-  ASSERT_EQ(source->status(), 0) << GetWavCodecName(theirs);
+  ASSERT_EQ(source->status(), SourceStatus::Ok) << GetWavCodecName(theirs);
   EXPECT_EQ(source->peakBound(), kFullScale16);
   // We stop at the "fact" chunk's frame count; sox decodes the padding of the last block too.
   const std::vector<Sample> ours = testing::readSource(source);
@@ -103,7 +103,7 @@ TEST_P(CompressedWavTest, SoxDecodesWhatWeWriteAsWeDo) {
   ASSERT_TRUE(testing::writeAll(CreateWavSink(ours, record), music(c)));
   EXPECT_EQ(ReadWavFormat(ours).tag, c.tag);
   Ref<SampleSource> source = OpenWavSource(ours);
-  ASSERT_EQ(source->status(), 0);
+  ASSERT_EQ(source->status(), SourceStatus::Ok);
   const std::vector<Sample> weRead = testing::readSource(source);
   EXPECT_GE(weRead.size(), music(c).size());  // the last block is completed with silence
   EXPECT_EQ(soxDecoding(ours), weRead);

@@ -79,14 +79,14 @@ Bytes pattern(size_t size, uint8_t seed = 0) {
 // A job whose work is given as a function.
 class ConvertJob : public Job {
  public:
-  explicit ConvertJob(std::function<int(Job&)> work)
+  explicit ConvertJob(std::function<JobResult(Job&)> work)
       : Job("Loading Audio File Source"), work_(std::move(work)) {}
 
  protected:
-  int run() override { return work_(*this); }
+  JobResult run() override { return work_(*this); }
 
  private:
-  std::function<int(Job&)> work_;
+  std::function<JobResult(Job&)> work_;
 };
 
 class DictationFilesTest : public ::testing::Test {
@@ -97,7 +97,7 @@ class DictationFilesTest : public ::testing::Test {
     wavPayload = readBytes(env.path("payload.wav"));
   }
 
-  int convert(const Bytes& file, bool dart = false) {
+  JobResult convert(const Bytes& file, bool dart = false) {
     writeBytes(input, file);
     ConvertJob job([&](Job& progress) {
       return dart ? ConvertDartToWav(progress, input, output)
@@ -128,7 +128,7 @@ TEST_F(DictationFilesTest, EveryVersionUnwrapsItsWavPayloadByteForByte) {
     dct.attachments = {{"scan.jpg", std::string(300, 's')}, {"", ""}, {"memo.txt", "ok"}};
     dct.payload = wavPayload;
     ui = ScriptedInteraction();
-    ASSERT_EQ(convert(dct.bytes()), kJobDone);
+    ASSERT_EQ(convert(dct.bytes()), JobResult::Done);
     EXPECT_EQ(readBytes(output), wavPayload);
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(ui.lines[0], "Loading DCT File");
@@ -164,7 +164,7 @@ TEST_F(DictationFilesTest, PayloadLengthAndOldVersionsDecideWhatIsCopied) {
     dct.flags = c.flags;
     dct.payload = payload;
     dct.payloadLengthField = c.payloadLengthField;
-    ASSERT_EQ(convert(dct.bytes()), kJobDone);
+    ASSERT_EQ(convert(dct.bytes()), JobResult::Done);
     EXPECT_EQ(readBytes(output), c.expected);
     EXPECT_TRUE(messages().empty());
   }
@@ -215,7 +215,7 @@ TEST_F(DictationFilesTest, StructuralErrorsShowTheirMessageAndFail) {
     c.damage(dct);
     ui = ScriptedInteraction();
     platform::removeFile(output);
-    EXPECT_EQ(convert(dct.bytes()), kJobFailed);
+    EXPECT_EQ(convert(dct.bytes()), JobResult::Failed);
     EXPECT_EQ(messages(), std::vector<std::string>{c.message});
     EXPECT_FALSE(platform::fileExists(output)) << "no WAV is made for a refused file";
   }
@@ -228,7 +228,7 @@ TEST_F(DictationFilesTest, MissingOrUnwritableFilesFailWithoutAMessage) {
   ConvertJob noFolder([&](Job& job) { return ConvertDctToWav(job, input, absent + "/x.wav"); });
   writeBytes(input, DctFile().bytes());
   for (ConvertJob* job : {&missingDct, &missingDart, &noFolder})
-    EXPECT_EQ(runJob(*job, ui), kJobFailed);
+    EXPECT_EQ(runJob(*job, ui), JobResult::Failed);
   EXPECT_TRUE(messages().empty());
 }
 
@@ -240,7 +240,7 @@ TEST_F(DictationFilesTest, CancelStopsTheCopyBetweenBlocks) {
     SCOPED_TRACE(blocksBeforeCancel);
     ui = ScriptedInteraction();
     ui.cancelAfterReports = 4 + blocksBeforeCancel;
-    EXPECT_EQ(convert(dct.bytes()), kJobCancelled);
+    EXPECT_EQ(convert(dct.bytes()), JobResult::Cancelled);
     EXPECT_EQ(readBytes(output).size(), size_t(blocksBeforeCancel) * 32768)
         << "the partial WAV stays for its owner to delete";
     EXPECT_TRUE(messages().empty());
@@ -251,7 +251,7 @@ TEST_F(DictationFilesTest, DartGetsATrueSpeechHeaderAndTheDataFromByte1024) {
   Bytes dart(1024, 0xAA);
   const Bytes data = pattern(70000, 3);
   dart.insert(dart.end(), data.begin(), data.end());
-  ASSERT_EQ(convert(dart, true), kJobDone);
+  ASSERT_EQ(convert(dart, true), JobResult::Done);
 
   std::string header =
       "52494646 70150100 57415645 666d7420 32000000 "  // "RIFF" 71,024 "WAVE" "fmt " 50
@@ -269,10 +269,10 @@ TEST_F(DictationFilesTest, DartGetsATrueSpeechHeaderAndTheDataFromByte1024) {
   EXPECT_EQ(ui.percents.front(), 3);
   EXPECT_EQ(ui.percents.back(), 100);
   EXPECT_EQ(ReadWavFormat(output).tag, 0x22);
-  EXPECT_EQ(OpenWavSource(output)->status(), kSourceMissingCodec) << "no TrueSpeech decoder";
+  EXPECT_EQ(OpenWavSource(output)->status(), SourceStatus::MissingCodec) << "no TrueSpeech decoder";
 
   // A DART file that is all header gives a WAV of its header alone.
-  ASSERT_EQ(convert(Bytes(1024, 0xAA), true), kJobDone);
+  ASSERT_EQ(convert(Bytes(1024, 0xAA), true), JobResult::Done);
   EXPECT_EQ(readBytes(output).size(), 78u);
 }
 

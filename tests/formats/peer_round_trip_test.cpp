@@ -148,7 +148,7 @@ TEST_P(PeerRoundTripTest, WeReadWhatSoxWrites) {
                        c.soxOptions + " " + quoted(theirs)),
             0);
   Ref<SampleSource> reader = c.open(theirs, 22050, 2);
-  ASSERT_EQ(reader->status(), 0) << c.name;
+  ASSERT_EQ(reader->status(), SourceStatus::Ok) << c.name;
   EXPECT_EQ(reader->sampleRate(), 22050);
   EXPECT_EQ(reader->channels(), 2);
   const std::vector<Sample> read = testing::readSource(reader);

@@ -521,7 +521,7 @@ TEST_F(TagsTest, BroadcastChunksKeepEveryField) {
                           "ENDTIME", "ENCODEDBY", "PRODUCERAPPVERSION", "USERDEF"})
     cart[key] = std::string(key).substr(0, 2) + "é";  // four bytes: fits every field
   for (int i = 1; i <= 8; ++i) {
-    cart["POSTTIMER" + std::to_string(i) + "USAGE"] = "T" + std::to_string(i);
+    cart["POSTTIMER" + std::to_string(i) + "USAGE"] = std::string("T").append(std::to_string(i));
     cart["POSTTIMER" + std::to_string(i) + "VALUE"] = std::to_string(i * 1000);
   }
   const std::string path = file("take.wav", wavFile());

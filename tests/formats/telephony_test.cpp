@@ -220,7 +220,7 @@ TEST_F(TelephonyTest, GsmWavFilesGoBothWaysThroughSox) {
   EXPECT_EQ(testing::readBytes(env.path("ours.wav")).size(), 48u + 65 * 25);
   const std::vector<int32_t> soxReadsOurs = soxDecode("", env.path("ours.wav"));
   Ref<SampleSource> ours = OpenWavSource(env.path("ours.wav"));
-  ASSERT_EQ(ours->status(), 0);
+  ASSERT_EQ(ours->status(), SourceStatus::Ok);
   const std::vector<Sample> weReadOurs = readSource(ours);
   ASSERT_EQ(soxReadsOurs.size(), weReadOurs.size());
   EXPECT_GT(testing::snrAfterGain(speechBand({soxReadsOurs.begin(), soxReadsOurs.end()}),
@@ -235,7 +235,7 @@ TEST_F(TelephonyTest, GsmWavFilesGoBothWaysThroughSox) {
                        " -e gsm-full-rate " + quoted(env.path("theirs.wav"))),
             0);
   Ref<SampleSource> theirs = OpenWavSource(env.path("theirs.wav"));
-  ASSERT_EQ(theirs->status(), 0);
+  ASSERT_EQ(theirs->status(), SourceStatus::Ok);
   EXPECT_EQ(theirs->length() % 320, 0);
   const std::vector<Sample> weReadTheirs = readSource(theirs);
   const std::vector<int32_t> soxReadsTheirs = soxDecode("", env.path("theirs.wav"));
@@ -263,10 +263,10 @@ TEST_F(TelephonyTest, AuHeadersAndSizes) {
   EXPECT_EQ(open->length(), 4);
   EXPECT_TRUE(open->lengthUnknown());
   testing::writeBytes(env.path("c.au"), auFile(24, 8, 23, 4));  // G.721: no codec
-  EXPECT_EQ(OpenAuSource(env.path("c.au"))->status(), kSourceMissingCodec);
+  EXPECT_EQ(OpenAuSource(env.path("c.au"))->status(), SourceStatus::MissingCodec);
   testing::writeBytes(env.path("d.au"), {'.', 's', 'n', 'd', 0, 0});
-  EXPECT_EQ(OpenAuSource(env.path("d.au"))->status(), kSourceCorrupt);
-  EXPECT_EQ(OpenAuSource(env.path("none.au"))->status(), kSourceCannotOpen);
+  EXPECT_EQ(OpenAuSource(env.path("d.au"))->status(), SourceStatus::Corrupt);
+  EXPECT_EQ(OpenAuSource(env.path("none.au"))->status(), SourceStatus::CannotOpen);
   // Any other codec index writes 16-bit PCM at 44,100 Hz stereo.
   auto odd = CreateAuSink(env.path("e.au"), 9, 8000, 1);
   EXPECT_EQ(odd->sampleRate(), 44100);
@@ -288,11 +288,11 @@ std::vector<uint8_t> aiffFile(const char* form, bool nameChunk, uint32_t rate) {
 TEST_F(TelephonyTest, AiffChunksAndRates) {
   testing::writeBytes(env.path("a.aiff"), aiffFile("AIFF", true, 22050));
   Ref<SampleSource> source = OpenAiffSource(env.path("a.aiff"));
-  EXPECT_EQ(source->status(), 0);
+  EXPECT_EQ(source->status(), SourceStatus::Ok);
   EXPECT_EQ(source->sampleRate(), 22050);
   EXPECT_EQ(readSource(source), (std::vector<Sample>{16, -16}));
   testing::writeBytes(env.path("b.aiff"), aiffFile("AIFC", false, 22050));
-  EXPECT_EQ(OpenAiffSource(env.path("b.aiff"))->status(), kSourceCorrupt);
+  EXPECT_EQ(OpenAiffSource(env.path("b.aiff"))->status(), SourceStatus::Corrupt);
   for (uint32_t rate : {8000u, 44100u, 96000u, 11025u, 196000u}) {
     uint8_t extended[10];
     writeExtendedRate(rate, extended);

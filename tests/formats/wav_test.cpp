@@ -80,41 +80,44 @@ TEST_F(WavTest, ForeignAndOddChunksAreSkipped) {
 struct CorruptCase {
   const char* name;
   WavBuilder file;
-  uint8_t status;
+  SourceStatus status;
 };
 
 TEST_F(WavTest, ImpossibleHeadersAreRefusedWithTheirStatus) {
   std::vector<CorruptCase> cases;
   WavBuilder four;
   four.bytes.fourCC("JUNK").u32le(4).zeros(4);
-  cases.push_back({"first chunk of size 4", four, kSourceCorrupt});
+  cases.push_back({"first chunk of size 4", four, SourceStatus::Corrupt});
   cases.push_back({"fmt of 15 bytes", WavBuilder().riff().fmt(1, 1, 8000, 16, 15).data16(kSamples),
-                   kSourceCorrupt});
+                   SourceStatus::Corrupt});
   cases.push_back({"fmt of 8193 bytes",
-                   WavBuilder().riff().fmt(1, 1, 8000, 16, 8193).data16(kSamples), kSourceCorrupt});
-  cases.push_back(
-      {"196001 Hz", WavBuilder().riff().fmt(1, 1, 196001, 16).data16(kSamples), kSourceCorrupt});
-  cases.push_back(
-      {"0 channels", WavBuilder().riff().fmt(1, 0, 8000, 16).data16(kSamples), kSourceCorrupt});
+                   WavBuilder().riff().fmt(1, 1, 8000, 16, 8193).data16(kSamples),
+                   SourceStatus::Corrupt});
+  cases.push_back({"196001 Hz", WavBuilder().riff().fmt(1, 1, 196001, 16).data16(kSamples),
+                   SourceStatus::Corrupt});
+  cases.push_back({"0 channels", WavBuilder().riff().fmt(1, 0, 8000, 16).data16(kSamples),
+                   SourceStatus::Corrupt});
   cases.push_back({"float of 64 bits", WavBuilder().riff().fmt(3, 1, 8000, 64).data16(kSamples),
-                   kSourceCorrupt});
-  cases.push_back({"no data chunk", WavBuilder().riff().fmt(1, 1, 8000, 16), kSourceCorrupt});
-  cases.push_back({"truncated header", WavBuilder().riff(), kSourceCorrupt});
+                   SourceStatus::Corrupt});
+  cases.push_back(
+      {"no data chunk", WavBuilder().riff().fmt(1, 1, 8000, 16), SourceStatus::Corrupt});
+  cases.push_back({"truncated header", WavBuilder().riff(), SourceStatus::Corrupt});
   cases.push_back({"TrueSpeech", WavBuilder().riff().fmt(0x22, 1, 8000, 1).data16(kSamples),
-                   kSourceMissingCodec});
+                   SourceStatus::MissingCodec});
   WavBuilder huge;
   huge.riff().bytes.fourCC("LIST").u32le(0x7FFFFFFF);
-  cases.push_back({"chunk size that overflows", huge, kSourceCorrupt});
+  cases.push_back({"chunk size that overflows", huge, SourceStatus::Corrupt});
   for (const CorruptCase& c : cases) {
     Ref<SampleSource> source = open(c.file);
     EXPECT_EQ(source->status(), c.status) << c.name;
     EXPECT_EQ(source->length(), 0) << c.name;
   }
-  EXPECT_EQ(OpenWavSource(env.path("missing.wav"))->status(), kSourceCannotOpen);
+  EXPECT_EQ(OpenWavSource(env.path("missing.wav"))->status(), SourceStatus::CannotOpen);
 }
 
 TEST_F(WavTest, OddSampleSizesReadAsTheNextWholeBytes) {
-  EXPECT_EQ(open(WavBuilder().riff().fmt(1, 1, 196000, 16).data16(kSamples))->status(), 0);
+  EXPECT_EQ(open(WavBuilder().riff().fmt(1, 1, 196000, 16).data16(kSamples))->status(),
+            SourceStatus::Ok);
   // 12-bit PCM is stored in 2 bytes, 20-bit in 3.
   EXPECT_EQ(readSource(open(WavBuilder().riff().fmt(1, 1, 8000, 12).data16(kSamples))),
             wordsOf(kSamples));
@@ -158,7 +161,7 @@ TEST_F(WavTest, AFileStillBeingWrittenGrowsWhileItIsRead) {
   const std::vector<Sample> chunk(800, 160);
   writer->write(chunk.data(), 800);
   Ref<SampleSource> reader = OpenWavSource(path);
-  ASSERT_EQ(reader->status(), 0);
+  ASSERT_EQ(reader->status(), SourceStatus::Ok);
   EXPECT_TRUE(reader->lengthUnknown());
   EXPECT_EQ(reader->length(), 800);
 

@@ -12,24 +12,25 @@ namespace {
 
 class ConvertJob : public quillon::Job {
  public:
-  explicit ConvertJob(std::function<int(Job&)> work)
+  explicit ConvertJob(std::function<quillon::JobResult(quillon::Job&)> work)
       : Job("Loading Audio File Source"), work_(std::move(work)) {}
 
  protected:
-  int run() override { return work_(*this); }
+  quillon::JobResult run() override { return work_(*this); }
 
  private:
-  std::function<int(Job&)> work_;
+  std::function<quillon::JobResult(quillon::Job&)> work_;
 };
 
-void convertAndRead(const std::function<int(quillon::Job&)>& convert, const std::string& wavPath) {
+void convertAndRead(const std::function<quillon::JobResult(quillon::Job&)>& convert,
+                    const std::string& wavPath) {
   quillon::ScriptedInteraction ui;
   ConvertJob job(convert);
-  const int result = quillon::runJob(job, ui);
-  if (result == quillon::kJobDone) {
+  const quillon::JobResult result = quillon::runJob(job, ui);
+  if (result == quillon::JobResult::Done) {
     if (!ui.shown.empty()) std::abort();
     quillon::fuzz::exercise(quillon::OpenWavSource(wavPath));
-  } else if (result != quillon::kJobFailed || ui.shown.size() > 1) {
+  } else if (result != quillon::JobResult::Failed || ui.shown.size() > 1) {
     std::abort();
   }
   quillon::platform::removeFile(wavPath);

@@ -439,7 +439,7 @@ std::vector<SoxRun> soxRuns(std::initializer_list<std::pair<uint32_t, uint16_t>>
 TEST(CodecDriversSoxTest, SoxAndWeDecodeEachOthersFilesAlike) {
   REQUIRE_SOX();
   testing::TempEnvironment env;
-  const auto path = [&env](const char* name) { return " " + env.path(name); };
+  const auto path = [&env](const char* name) { return std::string(" ").append(env.path(name)); };
   for (const SoxRun& run :
        soxRuns({{8000, 1}, {11025, 2}, {16000, 1}, {22050, 2}, {44100, 1}, {48000, 2}})) {
     SCOPED_TRACE(std::string(run.codec.encoding) + " " + std::to_string(run.rate) + " Hz × " +

@@ -14,24 +14,24 @@ namespace {
 // A job whose work is given as a function.
 class LambdaJob : public Job {
  public:
-  LambdaJob(std::string title, std::function<int(Job&)> work)
+  LambdaJob(std::string title, std::function<JobResult(Job&)> work)
       : Job(std::move(title)), work_(std::move(work)) {}
 
  protected:
-  int run() override { return work_(*this); }
+  JobResult run() override { return work_(*this); }
 
  private:
-  std::function<int(Job&)> work_;
+  std::function<JobResult(Job&)> work_;
 };
 
 // Work in 100 steps that stops at a cancel, as processing loops do.
-int steppedWork(Job& job, int& steps) {
+JobResult steppedWork(Job& job, int& steps) {
   for (int i = 0; i < 100; ++i) {
-    if (job.checkCancelled()) return kJobCancelled;
+    if (job.checkCancelled()) return JobResult::Cancelled;
     ++steps;
     job.setProgress((i + 1) / 100.0);
   }
-  return kJobDone;
+  return JobResult::Done;
 }
 
 TEST(JobTest, ProgressAbove98IsDrawnFullFirst) {
@@ -40,9 +40,9 @@ TEST(JobTest, ProgressAbove98IsDrawnFullFirst) {
     j.setProgress(0.995);
     j.setProgress(0.5);
     j.setProgress(0.0);
-    return kJobDone;
+    return JobResult::Done;
   });
-  EXPECT_EQ(runJob(job, ui), kJobDone);
+  EXPECT_EQ(runJob(job, ui), JobResult::Done);
   EXPECT_EQ(ui.percents, (std::vector<int>{100, 99, 50, 0}));
   EXPECT_EQ(ui.jobTitles, (std::vector<std::string>{"Amplify"}));
 }
@@ -52,21 +52,21 @@ TEST(JobTest, CancelStopsTheWorkAtTheNextCheck) {
   ui.cancelAfterReports = 3;
   int steps = 0;
   LambdaJob job("Normalize", [&](Job& j) { return steppedWork(j, steps); });
-  EXPECT_EQ(runJob(job, ui), kJobCancelled);
+  EXPECT_EQ(runJob(job, ui), JobResult::Cancelled);
   EXPECT_EQ(steps, 3);
-  EXPECT_EQ(job.result(), kJobCancelled);
+  EXPECT_EQ(job.result(), JobResult::Cancelled);
 }
 
 TEST(JobTest, AJobThatNeverReportsProgressStillReturnsItsResult) {
   ScriptedInteraction ui;
-  LambdaJob job("Paste", [](Job&) { return kJobFailed; });
-  EXPECT_EQ(runJob(job, ui), kJobFailed);
+  LambdaJob job("Paste", [](Job&) { return JobResult::Failed; });
+  EXPECT_EQ(runJob(job, ui), JobResult::Failed);
   LambdaJob done("Paste", [](Job& j) {
     j.setLine("Loading file a.wav", 0);
     j.setLine("Please wait...", 1);
-    return kJobDone;
+    return JobResult::Done;
   });
-  EXPECT_EQ(runJob(done, ui), kJobDone);
+  EXPECT_EQ(runJob(done, ui), JobResult::Done);
   EXPECT_EQ(ui.openProgressDialogs, 0);  // the dialog is closed again
   EXPECT_EQ(ui.lines[0], "Loading file a.wav");
   EXPECT_EQ(ui.lines[1], "Please wait...");
@@ -78,30 +78,30 @@ TEST(JobTest, WithoutADialogTheJobIsNotRunAndFails) {
   bool ran = false;
   LambdaJob job("Echo", [&](Job&) {
     ran = true;
-    return kJobDone;
+    return JobResult::Done;
   });
-  EXPECT_EQ(runJob(job, ui), kJobFailed);
+  EXPECT_EQ(runJob(job, ui), JobResult::Failed);
   EXPECT_FALSE(ran);
 }
 
 TEST(JobTest, AJobIsNotRunTwiceAtOnce) {
   ScriptedInteraction ui;
-  int inner = -1;
+  JobResult inner = JobResult::Cancelled;
   LambdaJob* self = nullptr;
   LambdaJob job("Reverb", [&](Job&) {
     inner = runJob(*self, ui);
-    return kJobFailed;
+    return JobResult::Failed;
   });
   self = &job;
-  EXPECT_EQ(runJob(job, ui), kJobFailed);
-  EXPECT_EQ(inner, kJobDone);
+  EXPECT_EQ(runJob(job, ui), JobResult::Failed);
+  EXPECT_EQ(inner, JobResult::Done);
 }
 
 TEST(JobTest, ErrorsAreShownCaptionedError) {
   ScriptedInteraction ui;
   LambdaJob job("Save", [](Job& j) {
     j.reportError("The disk is full.");
-    return kJobFailed;
+    return JobResult::Failed;
   });
   runJob(job, ui);
   ASSERT_EQ(ui.shown.size(), 1u);
@@ -124,28 +124,28 @@ TEST(JobTest, WaitsAnswerSignalledTimedOutOrCancelled) {
   ScriptedInteraction ui;
   EventFd first, second;
   LambdaJob job("Wait", [&](Job& j) {
-    EXPECT_EQ(j.waitForObject(first.fd, 0), 2);  // not signalled: at once
-    EXPECT_EQ(j.waitForObject(first.fd, 30), 2);
+    EXPECT_EQ(j.waitForObject(first.fd, 0), WaitResult::TimedOut);  // not signalled: at once
+    EXPECT_EQ(j.waitForObject(first.fd, 30), WaitResult::TimedOut);
     second.signal();
     int which = -1;
     const WaitHandle both[] = {first.fd, second.fd};
-    EXPECT_EQ(j.waitForAny(both, 1000, &which), 0);
+    EXPECT_EQ(j.waitForAny(both, 1000, &which), WaitResult::Signalled);
     EXPECT_EQ(which, 1);
-    EXPECT_EQ(j.waitForObject(second.fd, 0), 0);   // already signalled
-    EXPECT_EQ(j.waitForObject(second.fd, -1), 0);  // without limit
-    EXPECT_EQ(j.waitTime(10), 0);
-    return kJobDone;
+    EXPECT_EQ(j.waitForObject(second.fd, 0), WaitResult::Signalled);   // already signalled
+    EXPECT_EQ(j.waitForObject(second.fd, -1), WaitResult::Signalled);  // without limit
+    EXPECT_EQ(j.waitTime(10), WaitResult::TimedOut);
+    return JobResult::Done;
   });
-  EXPECT_EQ(runJob(job, ui), kJobDone);
+  EXPECT_EQ(runJob(job, ui), JobResult::Done);
 
   ScriptedInteraction cancelling;
   cancelling.cancelAfterReports = 0;
   LambdaJob cancelled("Wait", [&](Job& j) {
-    EXPECT_EQ(j.waitTime(5000), 1);
-    EXPECT_EQ(j.waitForObject(first.fd, 5000), 1);
-    return kJobCancelled;
+    EXPECT_EQ(j.waitTime(5000), WaitResult::Cancelled);
+    EXPECT_EQ(j.waitForObject(first.fd, 5000), WaitResult::Cancelled);
+    return JobResult::Cancelled;
   });
-  EXPECT_EQ(runJob(cancelled, cancelling), kJobCancelled);
+  EXPECT_EQ(runJob(cancelled, cancelling), JobResult::Cancelled);
 }
 
 TEST(ScriptedInteractionTest, QuestionsTakeQueuedAnswersThenTheDefault) {

@@ -103,7 +103,8 @@ TEST_F(ServiceChannelTest, ObjectsBelongToTheUserAloneAndToTheirRuntimeFolder) {
   SharedBuffer buffer;
   ASSERT_TRUE(buffer.open("Private", 128));
   const std::string name = userObjectName("Private");
-  EXPECT_NE(name.find("." + std::to_string(::geteuid()) + "."), std::string::npos) << name;
+  const std::string uid = std::string(".").append(std::to_string(::geteuid())).append(".");
+  EXPECT_NE(name.find(uid), std::string::npos) << name;
   struct stat st {};
   ASSERT_EQ(::stat(("/dev/shm" + name).c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "platform/settings_file.h"
 #include "platform/xdg_dirs.h"
 #include "support/temp_environment.h"
@@ -145,6 +146,15 @@ TEST_F(SettingsTest, AWriteByAnotherProcessIsSeenByTheNextRead) {
   EXPECT_EQ(settings::kPlaySpeed.read(), 2);
 }
 
+// "W<writer>V<value>".
+std::string valueName(int writer, int value) {
+  std::string name = "W";
+  name += std::to_string(writer);
+  name += 'V';
+  name += std::to_string(value);
+  return name;
+}
+
 TEST_F(SettingsTest, ConcurrentWritersFromTwoProcessesLoseNothing) {
   constexpr int kValuesPerWriter = 150;
   pid_t children[2];
@@ -152,7 +162,7 @@ TEST_F(SettingsTest, ConcurrentWritersFromTwoProcessesLoseNothing) {
     children[w] = fork();
     if (children[w] == 0) {
       for (int i = 0; i < kValuesPerWriter; ++i) {
-        settings::writeNumber("Race", "W" + std::to_string(w) + "V" + std::to_string(i), i);
+        settings::writeNumber("Race", valueName(w, i), i);
       }
       _exit(0);
     }
@@ -164,8 +174,7 @@ TEST_F(SettingsTest, ConcurrentWritersFromTwoProcessesLoseNothing) {
   }
   for (int w = 0; w < 2; ++w) {
     for (int i = 0; i < kValuesPerWriter; ++i) {
-      EXPECT_EQ(settings::readNumber("Race", "W" + std::to_string(w) + "V" + std::to_string(i), -1),
-                i);
+      EXPECT_EQ(settings::readNumber("Race", valueName(w, i), -1), i);
     }
   }
   // No temporary file is left behind.

@@ -5,6 +5,7 @@
 
 #include "platform/disk_space.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "support/temp_environment.h"
 
 namespace quillon::platform {
@@ -32,15 +33,6 @@ TEST(XdgDirsTest, MusicFolderComesFromUserDirsOrHomeMusic) {
   replaceFileAtomically(env.path("config/user-dirs.dirs"),
                         "# comment\nXDG_MUSIC_DIR=\"/srv/music\"\n");
   EXPECT_EQ(XdgDirs::musicDir(), "/srv/music");
-}
-
-TEST(XdgDirsTest, PathsJoinAndSplitWithOneSlash) {
-  EXPECT_EQ(joinPath("/a", "b.aud"), "/a/b.aud");
-  EXPECT_EQ(joinPath("/a/", "b.aud"), "/a/b.aud");
-  EXPECT_EQ(joinPath("", "b.aud"), "b.aud");
-  EXPECT_EQ(parentFolder("/a/b/c.wav"), "/a/b");
-  EXPECT_EQ(parentFolder("/c.wav"), "/");
-  EXPECT_EQ(parentFolder("c.wav"), "");
 }
 
 TEST(DiskSpaceTest, FreeSpaceOfARealFolderAndAMissingOne) {

@@ -136,6 +136,8 @@ TEST_F(CliTest, RefusalsUnknownStepsAndUnavailableCommandsFail) {
       << err.str();
   EXPECT_EQ(cli({"open", input, "frobnicate"}), 2);
   EXPECT_EQ(cli({"open", input, "amplify", "volume=3"}), 2);
+  EXPECT_EQ(cli({"open", input, "save-as", env.path("x.au"), "bits=8"}), 2)
+      << "the words are those of the target format's settings";
   EXPECT_EQ(cli({"open", input, "save-region", env.path("region.wav")}), 2)
       << "nothing is selected";
   EXPECT_NE(err.str().find("not available"), std::string::npos);

@@ -3,17 +3,16 @@
 #include "document/clip_editing.h"
 #include "platform/settings.h"
 #include "shell_fixture.h"
+#include "support/signals.h"
 
 namespace quillon::testing {
 namespace {
 
 using namespace command;
 
-std::vector<Sample> ramp(int frames, int channels = 1) {
-  std::vector<Sample> words(size_t(frames) * channels);
-  for (size_t i = 0; i < words.size(); ++i)
-    words[i] = Sample(i * 16);
-  return words;
+// Frames of words 0, 16, 32, … across the channels.
+std::vector<Sample> rising(int frames, int channels = 1) {
+  return ramp(frames * channels, 0, 16);
 }
 
 using CommandTableTest = ShellTest;
@@ -31,7 +30,7 @@ TEST_F(CommandTableTest, WithoutADocumentOnlyTheAlwaysRowsAreEnabled) {
 }
 
 TEST_F(CommandTableTest, ChannelsSelectionAndUndoDecideTheRest) {
-  openSamples(ramp(1000));
+  openSamples(rising(1000));
   EXPECT_TRUE(editor->isCommandEnabled(kPlay));
   EXPECT_FALSE(editor->isCommandEnabled(kWaveFormLeftRight));
   EXPECT_FALSE(editor->isCommandEnabled(kWaveFormDual));
@@ -52,13 +51,13 @@ TEST_F(CommandTableTest, ChannelsSelectionAndUndoDecideTheRest) {
   EXPECT_TRUE(editor->isCommandEnabled(kRedo));
   EXPECT_TRUE(window.shownStates.isEnabled(kRedo));
 
-  openSamples(ramp(1000, 2), 2);
+  openSamples(rising(1000, 2), 2);
   EXPECT_TRUE(editor->isCommandEnabled(kWaveFormLeftRight));
   EXPECT_TRUE(editor->isCommandEnabled(kWaveFormDual));
 }
 
 TEST_F(CommandTableTest, PasteNeedsAClipboardOfAtLeastOneMillisecond) {
-  openSamples(ramp(1000));
+  openSamples(rising(1000));
   EXPECT_FALSE(editor->isCommandEnabled(kPaste));
   // 44 frames at 44100 Hz last less than a millisecond; 45 do not.
   copyRange(doc().audio, 0, 44, clipboard());
@@ -73,7 +72,7 @@ TEST_F(CommandTableTest, PasteNeedsAClipboardOfAtLeastOneMillisecond) {
 }
 
 TEST_F(CommandTableTest, CloseBeforeExitIsNotLookedUpInTheTable) {
-  openSamples(ramp(100));
+  openSamples(rising(100));
   doc().modified = true;
   window.ui.queueAnswer(Answer::Cancel);
   EXPECT_TRUE(run(kCloseBeforeExit)) << "a refused close answers true";
@@ -84,7 +83,7 @@ TEST_F(CommandTableTest, CloseBeforeExitIsNotLookedUpInTheTable) {
 }
 
 TEST_F(CommandTableTest, CursorCommandsStopAtTheSelectionAndTheEnds) {
-  openSamples(ramp(1000));
+  openSamples(rising(1000));
   view().step = 7;
   doc().cursor = 500;
   EXPECT_TRUE(run(kStepRight, 3));
@@ -121,7 +120,7 @@ TEST_F(CommandTableTest, CursorCommandsStopAtTheSelectionAndTheEnds) {
 }
 
 TEST_F(CommandTableTest, SelectionCommandsKeepTheCursorAndRecordNothing) {
-  openSamples(ramp(1000));
+  openSamples(rising(1000));
   doc().cursor = 300;
   EXPECT_TRUE(run(kSelectToStart));
   EXPECT_EQ(doc().selectionStart, 0);
@@ -145,7 +144,7 @@ TEST_F(CommandTableTest, SelectionCommandsKeepTheCursorAndRecordNothing) {
 }
 
 TEST_F(CommandTableTest, DisplayAndPlayerRowsReachTheView) {
-  openSamples(ramp(1000, 2), 2);
+  openSamples(rising(1000, 2), 2);
   EXPECT_TRUE(run(kWaveFormDual));
   EXPECT_EQ(doc().waveFormMode, 2);
   EXPECT_EQ(settings::kWaveFormMode.read(), 2);

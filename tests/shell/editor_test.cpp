@@ -168,7 +168,7 @@ TEST_F(EditorTest, ObserversSeeTheWholeListOnEveryChange) {
   EXPECT_EQ(menu.items, std::vector<std::string>{"Empty"});
   std::vector<std::string> paths;
   for (int i = 0; i < 13; ++i) {
-    paths.push_back(wavFile("f" + std::to_string(i) + ".wav", 1));
+    paths.push_back(wavFile(std::string("f").append(std::to_string(i)).append(".wav"), 1));
     recent.add(paths.back());
   }
   ASSERT_EQ(menu.items.size(), 12u) << "thirteen files show twelve items";

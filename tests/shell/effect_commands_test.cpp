@@ -82,6 +82,29 @@ TEST_F(EffectCommandsTest, EveryEffectChangesTheSelectionUnderItsOwnName) {
   }
 }
 
+// Every row of the effect table is a command of its own name that opens its own dialog with the
+// stored values (here the defaults) and changes nothing when the dialog is cancelled.
+TEST_F(EffectCommandsTest, EveryEffectCommandReachesItsForm) {
+  openSamples(tone(5000));
+  const std::vector<Sample> before = audio();
+  ui().cancelDialogs = true;
+  for (const EffectCommand& effect : effectCommands()) {
+    SCOPED_TRACE(effect.name);
+    EXPECT_EQ(commandIdByName(effect.name), effect.id);
+    if (!effect.form) continue;
+    const size_t shown = ui().dialogsShown.size();
+    ASSERT_TRUE(run(effect.id));
+    EXPECT_FALSE(editor->lastCommandDone());
+    ASSERT_EQ(ui().dialogsShown.size(), shown + 1);
+    const DialogValues& dialog = ui().dialogsShown.back();
+    EXPECT_EQ(dialog.dialog, effect.form->dialog);
+    for (const FormField& field : effect.form->fields)
+      EXPECT_EQ(dialog.number(field.name), field.setting->defaultNumber) << field.name;
+  }
+  EXPECT_EQ(audio(), before);
+  EXPECT_FALSE(doc().canUndo());
+}
+
 TEST_F(EffectCommandsTest, ConfirmedValuesAreStoredAndPresetTheNextDialog) {
   openSamples(tone(5000));
   ui().queueDialog("LEfEchoDlg", {{"time", "400"}, {"gain", "40"}});

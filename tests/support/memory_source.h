@@ -34,7 +34,7 @@ class MemorySource : public SampleSource {
   }
   void seek(int32_t frame) override { position_ = frame, ++seeks; }
   bool lengthUnknown() override { return shown >= 0; }
-  void markStatus(uint8_t status) { setStatus(status); }
+  void markStatus(SourceStatus status) { setStatus(status); }
   void markPeakBound(int32_t bound) { setPeakBound(bound); }
 
   int32_t shown = -1;  // ≥ 0: only so many frames are written yet

@@ -30,7 +30,7 @@ inline std::vector<int16_t> toDevice(const std::vector<Sample>& words) {
 // The samples of a 16-bit WAV file.
 inline std::vector<int16_t> readWav16(const std::string& path) {
   Ref<SampleSource> source = OpenWavSource(path);
-  EXPECT_EQ(source->status(), 0) << path;
+  EXPECT_EQ(source->status(), SourceStatus::Ok) << path;
   return toDevice(readSource(source));
 }
 

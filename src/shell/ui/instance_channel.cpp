@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "platform/paths.h"
 #include "platform/xdg_dirs.h"
 #include "shell/handover_record.h"
 

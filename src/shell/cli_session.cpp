@@ -399,7 +399,8 @@ std::string cliUsage() {
       "  select A B           select from A to B\n"
       "  cursor P             put the cursor at P\n"
       "  info                 print the document as JSON on stdout\n"
-      "  play                 play the selection, or from the cursor to the end (QUILLON_AUDIO_OUT:\n"
+      "  play                 play the selection, or from the cursor to the end "
+      "(QUILLON_AUDIO_OUT:\n"
       "                       null, file:PATH or a device name); Ctrl-C stops\n"
       "  record [" +
       wordsHelp(kRecordStepForm) +

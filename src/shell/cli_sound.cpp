@@ -28,12 +28,20 @@ bool parseNumber(const std::string& text, long low, long high, long& number) {
 }
 
 constexpr FormField kRecordStepFields[] = {
-    {.name = "seconds", .kind = FieldKind::Number, .label = "Time limit", .unit = "s",
-     .minimum = 1, .maximum = 24 * 3600},
+    {.name = "seconds",
+     .kind = FieldKind::Number,
+     .label = "Time limit",
+     .unit = "s",
+     .minimum = 1,
+     .maximum = 24 * 3600},
     {.name = "autotrim", .kind = FieldKind::Check, .label = "AutoTrim"},
     {.name = "vor", .kind = FieldKind::Check, .label = "Voice Activated"},
-    {.name = "threshold", .kind = FieldKind::Decibel, .label = "Threshold", .unit = "dB",
-     .minimum = settings::kThresholdMinimum, .maximum = settings::kThresholdMaximum},
+    {.name = "threshold",
+     .kind = FieldKind::Decibel,
+     .label = "Threshold",
+     .unit = "dB",
+     .minimum = settings::kThresholdMinimum,
+     .maximum = settings::kThresholdMaximum},
     {.name = "autostart", .kind = FieldKind::Check, .label = "Auto Start"},
 };
 

@@ -130,6 +130,7 @@ std::string wordHelp(const FormField& field) {
     return text;
   }
   if (field.kind == FieldKind::Text) return text + "TEXT";
+  if (field.kind == FieldKind::Check) return text + "0|1";
   if (field.minimum == std::numeric_limits<int32_t>::min()) {
     std::string unit = *field.unit ? field.unit : "n";
     for (char& c : unit)

@@ -208,6 +208,25 @@ bool DocumentDisplay::zoomEnabled(int command) const {
   }
 }
 
+void DocumentDisplay::wheelZoom(int delta, int64_t frame) {
+  if (!document_) return;
+  updateTimeLine();
+  timeLine_.wheelAt(delta, frame);
+}
+
+void DocumentDisplay::scrollColumns(double columns) {
+  if (!document_) return;
+  updateTimeLine();
+  const int64_t frames = std::llround(columns * wave_.samplesPerPixel());
+  timeLine_.scrollBy(frames != 0 ? frames : (columns < 0 ? -1 : 1));
+}
+
+void DocumentDisplay::toggleVerticalZoom() {
+  if (!document_) return;
+  document_->verticalZoom = !document_->verticalZoom;
+  reattach();
+}
+
 int32_t DocumentDisplay::framesPerStep() const {
   return std::max<int32_t>(int32_t(std::ceil(wave_.samplesPerPixel())), 1);
 }

@@ -18,6 +18,7 @@ inline constexpr int kZoomIn = 7003;
 inline constexpr int kZoomOut = 7004;
 inline constexpr int kZoomFull = 7006;
 inline constexpr int kZoomToSelection = 7007;
+inline constexpr int kVerticalZoom = 2041;
 }  // namespace zoom_command
 
 // What the display tells the window that holds it.
@@ -79,6 +80,13 @@ class DocumentDisplay : private TimeLineListener {
   // Shows [a, b) of the document: clipped to it, the pencil off when a frame gets fewer than
   // 4 columns; the document keeps the range.
   void setVisibleRange(int64_t a, int64_t b);
+
+  // The wheel over the wave view: `delta` (120 a notch, positive inwards) zooms around `frame`;
+  // scrolling moves the visible range by columns of the wave view.
+  void wheelZoom(int delta, int64_t frame);
+  void scrollColumns(double columns);
+  // Vertical zoom on or off for this document (the command stores the setting too).
+  void toggleVerticalZoom();
 
   // A pointer event on the wave view.
   GestureResult pointer(const PointerEvent& event);

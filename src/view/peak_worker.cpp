@@ -28,6 +28,11 @@ void PeakWorker::stop() {
   stopRequested_ = false;
 }
 
+void PeakWorker::detach() {
+  stop();
+  audio_.clear();
+}
+
 void PeakWorker::attach(const Clip& audio, const PeakStyle& style, int cacheColumns) {
   stop();
   audio_ = audio;

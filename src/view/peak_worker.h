@@ -68,6 +68,8 @@ class PeakWorker {
   void attach(const Clip& audio, const PeakStyle& style, int cacheColumns);
   // Stops the worker and waits for it.
   void stop();
+  // Stops the worker and lets go of its copy of the audio (and so of the blocks).
+  void detach();
   bool running() const { return thread_.joinable(); }
 
   // Hands a new request to the worker (the latest one counts; flags add up).

@@ -123,9 +123,20 @@ void TimeLineModel::setZoomSlider(int position) {
 }
 
 void TimeLineModel::wheel(int delta, int x) {
+  wheelAt(delta, xToFrame(x));
+}
+
+void TimeLineModel::scrollBy(int64_t frames) {
+  const int64_t length = visibleLength();
+  const int64_t start =
+      std::clamp<int64_t>(start_ + frames, 0, std::max<int64_t>(total_ - length, 0));
+  if (start != start_) changeRange(start, start + length);
+}
+
+void TimeLineModel::wheelAt(int delta, int64_t frame) {
   const int k = delta / 120;
   if (k == 0) return;
-  const int64_t g = std::clamp<int64_t>(xToFrame(x), start_, end_);
+  const int64_t g = std::clamp<int64_t>(frame, start_, end_);
   const double factor = 1.0 + double(-k * 150) / width_;
   int64_t start = std::max<int64_t>(int64_t(double(g) - double(g - start_) * factor), 0);
   int64_t end = std::min<int64_t>(int64_t(double(g) + double(end_ - g) * factor), 0x7FFFFFFF);

@@ -130,6 +130,10 @@ class TimeLineModel {
   // A turn of the wheel by `delta` (120 a notch) with the pointer at ruler x: zooms around the
   // frame under the pointer, inwards for a positive delta.
   void wheel(int delta, int x);
+  // The same around a frame (the wave view's pointer).
+  void wheelAt(int delta, int64_t frame);
+  // Moves the visible range by `frames`, within the document.
+  void scrollBy(int64_t frames);
 
   // Moves the cursor as a ruler tap does; keeps it visible by the right-pin rule.
   void moveCursor(int64_t frame);

@@ -60,7 +60,7 @@ void WaveViewModel::attach(const Clip& audio, int mode, bool verticalZoom, bool 
 }
 
 void WaveViewModel::detach() {
-  worker_.stop();
+  worker_.detach();
   attached_ = false;
   audio_.clear();
   length_ = 0;
@@ -228,6 +228,11 @@ void WaveViewModel::setColourScheme(bool classic) {
   invalidateAll();
 }
 
+void WaveViewModel::setMarksShown(bool shown) {
+  marksShown_ = shown;
+  invalidateAll();
+}
+
 void WaveViewModel::setPencilMode(bool on) {
   if (on == pencilMode_) return;
   pencilMode_ = on;
@@ -258,7 +263,9 @@ void WaveViewModel::buildPaintPlan(const PixelRect& update, WavePaintPlan& plan)
 
   plan.add(Kind::Background, PaintRole::Count, {{left, 0}, {right, h}});
 
-  const bool selection = hasSelection();
+  // An empty document shows no marks: only the background, the centre line and the frame.
+  const bool marks = marksShown_ && length_ > 0;
+  const bool selection = marks && hasSelection();
   const int selectionX0 = frameToX(selectionStart_), selectionX1 = frameToX(selectionEnd_);
   if (selection && selectionX1 > selectionX0 + 1) {
     plan.add(Kind::FillRect, PaintRole::SelectionBrush,
@@ -270,7 +277,8 @@ void WaveViewModel::buildPaintPlan(const PixelRect& update, WavePaintPlan& plan)
   const bool dual = displayMode() == 2;
   const int laneTop = t - (h >> 2), laneBottom = t + (h >> 2);
   const int shift = verticalZoom_ ? 8 : 11;
-  const int pencilX = pencilActive_ ? frameToX(pencilFrame_) : INT_MIN;
+  const bool pencil = marks && pencilActive_;
+  const int pencilX = pencil ? frameToX(pencilFrame_) : INT_MIN;
   const int64_t columns =
       std::min<int64_t>(ColumnScale{samplesPerPixel_, length_}.columnCount() - peaks_.firstColumn,
                         int64_t(peaks_.upper.size()));
@@ -313,7 +321,7 @@ void WaveViewModel::buildPaintPlan(const PixelRect& update, WavePaintPlan& plan)
     }
     x = end;
   }
-  if (pencilActive_ && pencilX >= left && pencilX < right) {
+  if (pencil && pencilX >= left && pencilX < right) {
     const int y = t - ((h * (pencilValue_ >> shift)) >> 9);
     plan.add(Kind::Line, PaintRole::PencilPen, {{pencilX, t}, {pencilX, y}});
   }
@@ -326,7 +334,7 @@ void WaveViewModel::buildPaintPlan(const PixelRect& update, WavePaintPlan& plan)
     plan.add(Kind::Line, PaintRole::CentrePen, {{left, t}, {right - 1, t}});
   }
 
-  if (rangeShown_) {
+  if (marks && rangeShown_) {
     const int a = frameToX(rangeStart_), b = frameToX(rangeEnd_) - 1;
     plan.add(Kind::Line, PaintRole::RangeBoxPen, {{a, 1}, {b, 1}});
     plan.add(Kind::Line, PaintRole::RangeBoxPen, {{a, h - 1}, {b, h - 1}});
@@ -342,12 +350,12 @@ void WaveViewModel::buildPaintPlan(const PixelRect& update, WavePaintPlan& plan)
   };
   int cursorX = frameToX(cursor_);
   if (cursorX == w / 2 + 1) cursorX = w / 2;
-  marker(cursorX, PaintRole::CursorPen, PaintRole::CursorBrush, !pencilMode_);
-  if (dropShown_) {
+  if (marks) marker(cursorX, PaintRole::CursorPen, PaintRole::CursorBrush, !pencilMode_);
+  if (marks && dropShown_) {
     marker(frameToX(dropFrame_), PaintRole::DropMarkerPen, PaintRole::DropMarkerBrush, true);
   }
 
-  if (bookmarks_) {
+  if (marks && bookmarks_) {
     for (const Bookmark& bookmark : *bookmarks_) {
       const int bx = frameToX(bookmark.position);
       if (bx < 0 || bx > w) continue;

@@ -70,6 +70,9 @@ class WaveViewModel {
   // A flag moved from one frame to another (the list already holds the new frame).
   void bookmarkMoved(int64_t from, int64_t to);
   void setColourScheme(bool classic);
+  // Without marks only the waveform is painted (no selection, cursor, markers or flags): the
+  // pictures of the command line.
+  void setMarksShown(bool shown);
   // The pencil: on while zoomed in far enough in mode 0 or 1; active while the pointer draws,
   // showing `value` (a sample word) in the column of `frame`.
   void setPencilMode(bool on);
@@ -139,6 +142,7 @@ class WaveViewModel {
   int64_t rangeStart_ = 0, rangeEnd_ = 0;
   const std::vector<Bookmark>* bookmarks_ = nullptr;
   bool classic_ = false;
+  bool marksShown_ = true;
   bool pencilMode_ = false, pencilActive_ = false;
   int64_t pencilFrame_ = 0;
   int32_t pencilValue_ = 0;

@@ -15,6 +15,7 @@ static_assert(view::zoom_command::kZoomIn == command::kZoomIn);
 static_assert(view::zoom_command::kZoomOut == command::kZoomOut);
 static_assert(view::zoom_command::kZoomFull == command::kZoomFull);
 static_assert(view::zoom_command::kZoomToSelection == command::kZoomToSelection);
+static_assert(view::zoom_command::kVerticalZoom == command::kVerticalZoom);
 
 // The editor's commands on a document shown by the real display (1,000 columns wide).
 class NavigationTest : public DocumentTest {

@@ -139,9 +139,27 @@ const std::vector<StepForm>& stepForms() {
   return forms;
 }
 
+std::vector<CliStep>& addedSteps() {
+  static std::vector<CliStep> steps;
+  return steps;
+}
+
+const CliStep* addedStep(const std::string& name) {
+  for (const CliStep& step : addedSteps()) {
+    if (step.name == name) return &step;
+  }
+  return nullptr;
+}
+
 const StepForm* formOf(const std::string& name) {
   for (const StepForm& form : stepForms()) {
     if (name == form.name) return &form;
+  }
+  if (const CliStep* added = addedStep(name)) {
+    static std::map<std::string, StepForm> forms;
+    StepForm& form = forms[name];
+    form = {added->name.c_str(), added->arguments, added->words, nullptr};
+    return &form;
   }
   static const StepForm plain = {"", 0, {}, nullptr};
   return commandIdByName(name) ? &plain : nullptr;
@@ -322,6 +340,9 @@ class Session {
       placeCursor(editor_->view(), p);
       return 0;
     }
+    if (const CliStep* added = addedStep(step.name)) {
+      return added->run(d, step.arguments, step.words, out_, err_);
+    }
 
     const StepForm* form = formOf(step.name);
     if (form->dialog && !step.words.empty()) ui.queueDialog(form->dialog, step.words);
@@ -391,7 +412,18 @@ class Session {
   std::unique_ptr<Editor> editor_;
 };
 
+void usage(std::ostream& out) {
+  out << kCliUsage;
+  for (const CliStep& step : addedSteps())
+    out << step.usage;
+}
+
 }  // namespace
+
+void addCliStep(CliStep step) {
+  std::erase_if(addedSteps(), [&](const CliStep& s) { return s.name == step.name; });
+  addedSteps().push_back(std::move(step));
+}
 
 bool parseCliPosition(const std::string& text, int32_t sampleRate, int32_t& frames) {
   if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '.')) {
@@ -434,12 +466,13 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
       continue;
     }
     if (word == "--help") {
-      out << kCliUsage;
+      usage(out);
       return 0;
     }
     const StepForm* form = formOf(word);
     if (!form) {
-      err << "quillon-cli: unknown step \"" << word << "\"\n" << kCliUsage;
+      err << "quillon-cli: unknown step \"" << word << "\"\n";
+      usage(err);
       return 2;
     }
     Step step{word, {}, {}};
@@ -448,8 +481,10 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         err << "quillon-cli: \"" << word << "\" needs " << form->arguments << " argument(s)\n";
         return 2;
       }
+      const CliStep* added = addedStep(word);
       const bool isPath = word == "open" || word == "save-as" || word == "save-region" ||
-                          word.rfind("insert-file-", 0) == 0;
+                          word.rfind("insert-file-", 0) == 0 ||
+                          (added && added->pathArgument && n == 0);
       step.arguments.push_back(isPath ? absolutePath(arguments[i]) : arguments[i]);
     }
     while (i + 1 < arguments.size() && arguments[i + 1].find('=') != std::string::npos &&
@@ -466,7 +501,7 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     steps.push_back(std::move(step));
   }
   if (steps.empty()) {
-    out << kCliUsage;
+    usage(out);
     return 0;
   }
 

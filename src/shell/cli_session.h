@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,5 +21,25 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
 bool parseCliPosition(const std::string& text, int32_t sampleRate, int32_t& frames);
 
 extern const char kCliUsage[];
+
+class WaveDocument;
+
+// A step that another part of the program adds to the command line (the wave view's `peaks`
+// and `render`): its name, its positional arguments (the first is a path when `pathArgument`),
+// its name=value words, its lines for --help, and what it does with the open document. It
+// answers 0 done, 1 cancelled or 2 failed, saying why on `err`.
+struct CliStep {
+  std::string name;
+  int arguments = 0;
+  bool pathArgument = false;
+  std::set<std::string> words;
+  std::string usage;
+  std::function<int(WaveDocument& document, const std::vector<std::string>& arguments,
+                    const std::map<std::string, std::string>& words, std::ostream& out,
+                    std::ostream& err)>
+      run;
+};
+// Adds a step (a later step of the same name replaces it).
+void addCliStep(CliStep step);
 
 }  // namespace quillon

@@ -38,9 +38,11 @@ struct ColourScheme {
 };
 const ColourScheme& colourScheme(bool classic);
 
-// The background: a vertical gradient from this colour at the top to the system's button face
-// colour at the bottom.
+// The standard background: a vertical gradient from this colour at the top to the system's
+// button face colour at the bottom. The classic scheme paints on black: its green, yellow and
+// white strokes are made for a dark ground, as in the dialog wave strip.
 inline constexpr Rgb kBackgroundTop{250, 250, 250};
+inline constexpr Rgb kClassicBackground{0, 0, 0};
 // The button face colour where no system gives one (the command line's pictures).
 inline constexpr Rgb kButtonFace{240, 240, 240};
 // The pencil pen is two pixels wide; every other pen one.

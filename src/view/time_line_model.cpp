@@ -252,7 +252,8 @@ RulerPlan TimeLineModel::buildRuler(const std::function<int(const std::string&)>
       if (!major) continue;
       std::string text = rulerLabel(frame, unit_, rate_, length);
       const int w = textWidth ? textWidth(text) : int(text.size()) * 6;
-      int left = std::clamp(x - w / 2, 0, std::max(width_ - w, 0));
+      // Inside the ruler's frame at both ends.
+      int left = std::clamp(x - w / 2, 2, std::max(width_ - w - 2, 2));
       if (left < labelEnd + kLabelGap) continue;
       labelEnd = left + w;
       plan.labels.push_back({left, std::move(text)});

@@ -31,7 +31,7 @@ class SignalRandom {
 
 // Speech-like: syllables of 80 … 300 ms (a voiced buzz at a gliding pitch through two formant
 // resonators, with noisy onsets) grouped into phrases, with short gaps between syllables, pauses
-// of 0.4 … 1.2 s between phrases and a faint room noise.
+// of 0.4 … 1.2 s between phrases and a faint room noise; the second channel is quieter.
 inline std::vector<Sample> speechLike(int32_t rate, int64_t frames, int channels,
                                       uint32_t seed = 1) {
   std::vector<Sample> out(size_t(frames) * channels);
@@ -50,11 +50,13 @@ inline std::vector<Sample> speechLike(int32_t rate, int64_t frames, int channels
     const int syllables = 2 + int(random.next() % 9);
     for (int s = 0; s < syllables && at < frames; ++s) {
       const int64_t length = int64_t(random.between(0.08, 0.3) * rate);
-      const double loudness = random.between(0.15, 0.7) * kFullScale;
+      const double loudness = random.between(0.12, 0.75) * kFullScale;
       const double pitch0 = random.between(95, 210), pitch1 = pitch0 * random.between(0.8, 1.2);
       const double f1 = random.between(300, 850), f2 = random.between(900, 2400);
       const double noisy = random.unit() < 0.3 ? 0.6 : 0.1;
-      for (int64_t n = 0; n < length && at + n < frames; ++n) {
+      std::vector<double> syllable(size_t(std::min(length, frames - at)));
+      double peak = 1e-9;
+      for (size_t n = 0; n < syllable.size(); ++n) {
         const double t = double(n) / double(length);
         const double envelope = std::sin(std::numbers::pi * t) * std::sin(std::numbers::pi * t);
         const double pitch = pitch0 + (pitch1 - pitch0) * t;
@@ -63,10 +65,14 @@ inline std::vector<Sample> speechLike(int32_t rate, int64_t frames, int channels
         const double hiss = random.between(-1, 1) * (t < 0.15 ? noisy * 3 : noisy);
         const double x = buzz + hiss;
         const double v = resonator(f1, 90, y1a, y2a, x) * 6 + resonator(f2, 150, y1b, y2b, x) * 3;
-        const double sample = std::clamp(v * envelope * loudness, -0.98 * kFullScale,
-                                         0.98 * kFullScale);
+        syllable[n] = v * envelope;
+        peak = std::max(peak, std::abs(syllable[n]));
+      }
+      // Each syllable peaks at its own loudness.
+      for (size_t n = 0; n < syllable.size(); ++n) {
+        const double sample = syllable[n] / peak * loudness;
         for (int c = 0; c < channels; ++c)
-          out[size_t(at + n) * channels + c] = Sample(sample * (c == 0 ? 1.0 : 0.92));
+          out[(size_t(at) + n) * channels + c] = Sample(sample * (c == 0 ? 1.0 : 0.55));
       }
       at += length + int64_t(random.between(0.02, 0.12) * rate);
     }

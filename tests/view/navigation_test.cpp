@@ -287,8 +287,8 @@ TEST(TimeLineModelTest, TheRulerLabelsMajorTicksWithoutOverlapAndMarksBookmarks)
   for (const auto& label : plan.labels)
     texts.push_back(label.text);
   EXPECT_EQ(texts, (std::vector<std::string>{"0", "5s", "10s", "15s", "20s", "25s", "30s"}));
-  EXPECT_EQ(plan.labels.front().x, 0);                 // pushed inside at the left
-  EXPECT_EQ(plan.labels.back().x, 1000 - 3 * 7);       // and at the right
+  EXPECT_EQ(plan.labels.front().x, 2);             // pushed inside the frame at the left
+  EXPECT_EQ(plan.labels.back().x, 1000 - 3 * 7 - 2);  // and at the right
   EXPECT_EQ(plan.cursorX, 333);
   ASSERT_EQ(plan.flags.size(), 1u);
   EXPECT_EQ(plan.flags[0].x, 500);

@@ -1,13 +1,19 @@
 #include "view/ui/status_fields_widget.h"
 
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 
 namespace quillon::view::ui {
 
 StatusFieldsWidget::StatusFieldsWidget(QWidget* parent) : QWidget(parent) {
+  // Small enough for the widest label to fit its 25 pixels.
   QFont small = font();
-  small.setPixelSize(10);
+  small.setStretch(QFont::SemiCondensed);
+  for (int pixels = 11; pixels >= 8; --pixels) {
+    small.setPixelSize(pixels);
+    if (QFontMetrics(small).horizontalAdvance("Start:") <= 25) break;
+  }
   setFont(small);
 }
 
@@ -37,7 +43,7 @@ void StatusFieldsWidget::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), palette().color(QPalette::Window));
   for (int i = 0; i < 6; ++i) {
-    p.setPen(palette().color(QPalette::Disabled, QPalette::WindowText));
+    p.setPen(palette().color(QPalette::PlaceholderText));
     p.drawText(labelRect(i), Qt::AlignLeft | Qt::AlignVCenter, texts_[size_t(i)].label);
     p.setPen(palette().color(QPalette::WindowText));
     p.drawText(valueRect(i), Qt::AlignLeft | Qt::AlignVCenter,

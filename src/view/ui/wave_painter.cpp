@@ -45,8 +45,12 @@ void WavePainter::paint(QPainter& painter, const WavePaintPlan& plan) {
     switch (op.kind) {
       case PaintOp::Kind::Background: {
         const QRect area(p[0].x, p[0].y, p[1].x - p[0].x, p[1].y - p[0].y);
-        painter.drawPixmap(area, gradientColumn(plan.height),
-                           QRect(0, area.top(), 1, area.height()));
+        if (plan.classic) {
+          painter.fillRect(area, toQColor(kClassicBackground));
+        } else {
+          painter.drawPixmap(area, gradientColumn(plan.height),
+                             QRect(0, area.top(), 1, area.height()));
+        }
         break;
       }
       case PaintOp::Kind::FillRect:

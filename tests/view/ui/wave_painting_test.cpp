@@ -211,6 +211,7 @@ TEST_F(WavePaintingTest, TheClassicSchemeChangesThePens) {
   EXPECT_FALSE(rowsIn(image, 300, rgb(102, 255, 102)).empty());
   EXPECT_EQ(image.pixel(300, kCentre), rgb(255, 255, 17));
   EXPECT_EQ(image.pixel(200, kCentre + 20), rgb(255, 255, 17));
+  EXPECT_EQ(image.pixel(300, 2), rgb(0, 0, 0));  // on black
 }
 
 }  // namespace

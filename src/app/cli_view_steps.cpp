@@ -113,23 +113,25 @@ int render(WaveDocument& document, const std::vector<std::string>& arguments, co
 }  // namespace
 
 CliStep peaksCliStep() {
-  return {"peaks",
-          0,
-          false,
-          {"width", "mode", "zoom"},
-          "  peaks width=N [mode=0|1|2 zoom=0|1]   print the wave view's two peak arrays for the\n"
-          "                                        selection (or everything) at N columns, as JSON\n",
-          peaks};
+  return {
+      "peaks",
+      0,
+      false,
+      {"width", "mode", "zoom"},
+      "  peaks width=N [mode=0|1|2 zoom=0|1]   print the wave view's two peak arrays for the\n"
+      "                                        selection (or everything) at N columns, as JSON\n",
+      peaks};
 }
 
 CliStep renderCliStep() {
-  return {"render",
-          1,
-          true,
-          {"width", "height", "mode", "zoom", "classic"},
-          "  render PATH width=W height=H [mode= zoom= classic=0|1]   write the wave view's\n"
-          "                                        picture of the selection (or everything) as PNG\n",
-          render};
+  return {
+      "render",
+      1,
+      true,
+      {"width", "height", "mode", "zoom", "classic"},
+      "  render PATH width=W height=H [mode= zoom= classic=0|1]   write the wave view's\n"
+      "                                        picture of the selection (or everything) as PNG\n",
+      render};
 }
 
 void addViewCliSteps() {

@@ -25,8 +25,8 @@ int64_t ClipPeakReader::readGroups(int64_t firstGroup, int64_t groups) {
   const size_t entryBytes = size_t(channels_) * 2;
   const size_t bytes = size_t(groups) * entryBytes;
   if (buffer_.size() < bytes) buffer_.resize(bytes);
-  int64_t got = file_.isOpen() ? file_.readAt(buffer_.data(), bytes, firstGroup * int64_t(entryBytes))
-                               : 0;
+  int64_t got =
+      file_.isOpen() ? file_.readAt(buffer_.data(), bytes, firstGroup * int64_t(entryBytes)) : 0;
   got = std::max<int64_t>(got, 0) / int64_t(entryBytes);
   std::memset(buffer_.data() + got * int64_t(entryBytes), 0, bytes - size_t(got) * entryBytes);
   return got;

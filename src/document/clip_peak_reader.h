@@ -10,15 +10,15 @@
 namespace quillon {
 
 // A stretch of a Clip that lies in one Segment, with the peak entries of the block groups that
-// hold it. Group i of `entries` covers the Clip frames [groupStart + 256 i, groupStart + 256 (i + 1))
-// as far as they lie in [start, end); groupStart is at or before start, because a Segment need not
-// begin on a group boundary of its block.
+// hold it. Group i of `entries` covers the Clip frames [groupStart + 256 i, groupStart + 256 (i +
+// 1)) as far as they lie in [start, end); groupStart is at or before start, because a Segment need
+// not begin on a group boundary of its block.
 struct PeakSpan {
   int64_t start = 0;
   int64_t end = 0;
   int64_t groupStart = 0;
-  int32_t gain = kUnityGain;          // the Segment's gain, 8.24
-  const uint8_t* entries = nullptr;   // channels × 2 bytes per group; null for silence
+  int32_t gain = kUnityGain;         // the Segment's gain, 8.24
+  const uint8_t* entries = nullptr;  // channels × 2 bytes per group; null for silence
   int64_t groups = 0;
 };
 

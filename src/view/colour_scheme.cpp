@@ -26,8 +26,8 @@ constexpr ColourScheme makeScheme(Rgb wave, Rgb centre, Rgb selectedWave, Rgb se
   return s;
 }
 
-constexpr ColourScheme kStandard =
-    makeScheme({58, 81, 87}, {0, 0, 0}, {211, 226, 255}, {97, 122, 164}, {255, 150, 0}, {0, 0, 128});
+constexpr ColourScheme kStandard = makeScheme({58, 81, 87}, {0, 0, 0}, {211, 226, 255},
+                                              {97, 122, 164}, {255, 150, 0}, {0, 0, 128});
 constexpr ColourScheme kClassic = makeScheme({102, 255, 102}, {255, 255, 17}, {255, 255, 255},
                                              {5, 95, 167}, {255, 255, 17}, {255, 255, 255});
 

@@ -146,7 +146,8 @@ void DocumentDisplay::showCursor() {
   const int64_t total = d.audio.length();
   const int64_t length = int64_t{d.viewEnd} - d.viewStart;
   // Kept visible and then centred: [f − L/2, f − L/2 + L], within the document.
-  const int64_t start = std::clamp<int64_t>(f - length / 2, 0, std::max<int64_t>(total - length, 0));
+  const int64_t start =
+      std::clamp<int64_t>(f - length / 2, 0, std::max<int64_t>(total - length, 0));
   gestures_.setPivot(f);
   showRangeOf(start, start + length);
   sync();
@@ -304,7 +305,8 @@ void DocumentDisplay::addBookmark(int64_t frame, const BookmarkFields& fields) {
   if (!canAddBookmark()) return;
   WaveDocument& d = *document_;
   frame = std::clamp<int64_t>(frame, 0, std::max<int64_t>(d.audio.length() - 1, 0));
-  d.markers.push_back(makeBookmark(fields, frame, d.audio.sampleRate, nextDisplayNumber(d.markers)));
+  d.markers.push_back(
+      makeBookmark(fields, frame, d.audio.sampleRate, nextDisplayNumber(d.markers)));
   bookmarksChanged();
 }
 

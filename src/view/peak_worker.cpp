@@ -148,10 +148,9 @@ bool PeakWorker::computeColumns(int64_t from, int64_t to) {
   uint8_t* lower = lowerWindow_.data() + index;
   const StopCheck stop = [this] { return abandonNow(); };
   const bool done =
-      useFiles_
-          ? computeFileColumns(*peaks_, scale_, style_, from, to - from, upper, lower, stop)
-          : computeSampleColumns(*samples_, scale_, style_, from, to - from, upper, lower, stop,
-                                 readBuffer_);
+      useFiles_ ? computeFileColumns(*peaks_, scale_, style_, from, to - from, upper, lower, stop)
+                : computeSampleColumns(*samples_, scale_, style_, from, to - from, upper, lower,
+                                       stop, readBuffer_);
   std::lock_guard lock(viewLock_);
   stats_.columnsComputed += uint64_t(to - from);
   stats_.usedPeakFiles = useFiles_;

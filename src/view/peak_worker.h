@@ -38,12 +38,12 @@ struct PublishedPeaks {
 
 // What the worker did, for tests and benchmarks.
 struct PeakWorkerStats {
-  uint64_t rescales = 0;         // whole windows computed
-  uint64_t shifts = 0;           // windows shifted by a scroll
+  uint64_t rescales = 0;  // whole windows computed
+  uint64_t shifts = 0;    // windows shifted by a scroll
   uint64_t columnsComputed = 0;
-  uint64_t abandoned = 0;        // computations given up for a newer request or a stop
+  uint64_t abandoned = 0;  // computations given up for a newer request or a stop
   uint64_t published = 0;
-  bool usedPeakFiles = false;    // how the last computation got its peaks
+  bool usedPeakFiles = false;  // how the last computation got its peaks
 };
 
 // The wave view's peak worker. It keeps a local window of peaks two cache widths long, centred on

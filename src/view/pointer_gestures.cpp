@@ -64,7 +64,8 @@ GestureResult PointerGestures::handle(const PointerEvent& event) {
       savedStart_ = view_.selectionStart();
       savedEnd_ = view_.selectionEnd();
       savedPivot_ = pivot_;
-      const int a = view_.frameToX(view_.selectionStart()), b = view_.frameToX(view_.selectionEnd());
+      const int a = view_.frameToX(view_.selectionStart()),
+                b = view_.frameToX(view_.selectionEnd());
       const bool selection = view_.hasSelection();
       if (event.ctrl && selection && event.x >= a && event.x <= b) {
         state_ = State::MovingSelection;
@@ -131,8 +132,8 @@ GestureResult PointerGestures::handle(const PointerEvent& event) {
         case State::MovingBookmark:
           result.bookmarkMoved = true;
           result.bookmark = bookmark_;
-          result.bookmarkFrame =
-              std::clamp<int64_t>(view_.xToFrame(event.x), 0, std::max<int64_t>(view_.length() - 1, 0));
+          result.bookmarkFrame = std::clamp<int64_t>(view_.xToFrame(event.x), 0,
+                                                     std::max<int64_t>(view_.length() - 1, 0));
           break;
       }
       break;
@@ -160,8 +161,8 @@ GestureResult PointerGestures::handle(const PointerEvent& event) {
         case State::MovingBookmark: {
           result.bookmarkMoved = result.bookmarkDropped = true;
           result.bookmark = bookmark_;
-          result.bookmarkFrame =
-              std::clamp<int64_t>(view_.xToFrame(event.x), 0, std::max<int64_t>(view_.length() - 1, 0));
+          result.bookmarkFrame = std::clamp<int64_t>(view_.xToFrame(event.x), 0,
+                                                     std::max<int64_t>(view_.length() - 1, 0));
           break;
         }
       }

@@ -197,7 +197,8 @@ void TimeLineModel::press(int x, int y) {
   }
   if (style_ & kPickBookmarks) {
     if (const int picked = bookmarkNear(x); picked >= 0) {
-      if (listener_) listener_->bookmarkPicked(picked, x - frameToX(bookmarks_[size_t(picked)].frame));
+      if (listener_)
+        listener_->bookmarkPicked(picked, x - frameToX(bookmarks_[size_t(picked)].frame));
       return;
     }
   }

@@ -141,8 +141,8 @@ StatusTexts emptyStatusTexts() {
 StatusTexts statusTexts(int64_t selectionStart, int64_t selectionEnd, int64_t length,
                         int64_t cursor, int32_t rate) {
   StatusTexts texts = emptyStatusTexts();
-  const int64_t values[6] = {selectionStart, selectionEnd,   selectionEnd - selectionStart,
-                             length,         cursor,         length - cursor};
+  const int64_t values[6] = {selectionStart, selectionEnd, selectionEnd - selectionStart,
+                             length,         cursor,       length - cursor};
   for (int i = 0; i < 6; ++i)
     texts[size_t(i)].value = formatA(framesToMilliseconds(values[i], rate));
   return texts;

@@ -133,8 +133,8 @@ std::vector<PixelRect> WaveStripModel::takeInvalidations() {
   return taken;
 }
 
-uint8_t WaveStripModel::columnPeak(SampleSource& source, int64_t column, double ppf,
-                                   int64_t total, std::vector<Sample>& buffer) {
+uint8_t WaveStripModel::columnPeak(SampleSource& source, int64_t column, double ppf, int64_t total,
+                                   std::vector<Sample>& buffer) {
   if (column < 0) return 0;
   int64_t a = int64_t(double(column) / ppf);
   int64_t b = std::max(int64_t(double(column + 1) / ppf), a + 1);
@@ -230,8 +230,7 @@ void WaveStripModel::buildColumns(std::vector<Column>& out, Rgb outsideWave,
   out.clear();
   const std::vector<uint8_t> bytes = columnBytes();
   const int h = height_, mid = h / 2;
-  const int64_t startColumn =
-      int64_t(double(selectionStart_) * pixelsPerFrame()) - scrollOffset();
+  const int64_t startColumn = int64_t(double(selectionStart_) * pixelsPerFrame()) - scrollOffset();
   for (int x = 0; x < columns_; ++x) {
     const int byte = size_t(x) < bytes.size() ? bytes[size_t(x)] : 0;
     const int a = (byte * h) >> 9;

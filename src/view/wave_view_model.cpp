@@ -316,8 +316,8 @@ void WaveViewModel::buildPaintPlan(const PixelRect& update, WavePaintPlan& plan)
         plan.points.push_back({c, base});
         plan.points.push_back({c + 1, base});
       }
-      plan.ops.push_back({Kind::Polyline, pen, PaintRole::Count, first,
-                          uint32_t(plan.points.size()) - first, 0});
+      plan.ops.push_back(
+          {Kind::Polyline, pen, PaintRole::Count, first, uint32_t(plan.points.size()) - first, 0});
     }
     x = end;
   }

@@ -107,7 +107,8 @@ inline std::vector<Sample> musicLike(int32_t rate, int64_t frames, int channels,
     const double t = double(n) / double(frames);
     const double shape = 0.25 + 0.75 * std::sin(std::numbers::pi * std::min(1.0, t * 1.15));
     const double inBeat = std::fmod(double(n) / rate, beat) / beat;
-    const double drum = std::exp(-inBeat * 18) * std::sin(2 * std::numbers::pi * 55 * inBeat * beat);
+    const double drum =
+        std::exp(-inBeat * 18) * std::sin(2 * std::numbers::pi * 55 * inBeat * beat);
     bassPhase += root / 2 / rate;
     const double bass = std::sin(2 * std::numbers::pi * bassPhase) +
                         0.3 * std::sin(4 * std::numbers::pi * bassPhase);

@@ -276,9 +276,8 @@ TEST(TimeLineModelTest, TheRulerLabelsMajorTicksWithoutOverlapAndMarksBookmarks)
   t.setVisibleRange(0, 44100 * 30);  // majors every 5 s, minors every second
   t.setCursor(44100 * 10);
   t.setBookmarks({{"a", 44100 * 15, {100, 200, 50}}});
-  const view::RulerPlan plan = t.buildRuler([](const std::string& text) {
-    return int(text.size()) * 7;
-  });
+  const view::RulerPlan plan =
+      t.buildRuler([](const std::string& text) { return int(text.size()) * 7; });
   EXPECT_EQ(plan.baseline, 24);
   ASSERT_EQ(plan.ticks.size(), 31u);
   EXPECT_TRUE(plan.ticks[5].major);
@@ -287,7 +286,7 @@ TEST(TimeLineModelTest, TheRulerLabelsMajorTicksWithoutOverlapAndMarksBookmarks)
   for (const auto& label : plan.labels)
     texts.push_back(label.text);
   EXPECT_EQ(texts, (std::vector<std::string>{"0", "5s", "10s", "15s", "20s", "25s", "30s"}));
-  EXPECT_EQ(plan.labels.front().x, 2);             // pushed inside the frame at the left
+  EXPECT_EQ(plan.labels.front().x, 2);                // pushed inside the frame at the left
   EXPECT_EQ(plan.labels.back().x, 1000 - 3 * 7 - 2);  // and at the right
   EXPECT_EQ(plan.cursorX, 333);
   ASSERT_EQ(plan.flags.size(), 1u);

@@ -58,8 +58,8 @@ struct StyleCase {
   int channels, mode;
   bool zoom;
 };
-const StyleCase kStyles[] = {{1, 0, false}, {1, 2, true},  {2, 0, false}, {2, 0, true},
-                             {2, 1, false}, {2, 1, true},  {2, 2, false}, {2, 2, true}};
+const StyleCase kStyles[] = {{1, 0, false}, {1, 2, true}, {2, 0, false}, {2, 0, true},
+                             {2, 1, false}, {2, 1, true}, {2, 2, false}, {2, 2, true}};
 
 class PeakColumnsTest : public DocumentTest {};
 
@@ -78,7 +78,8 @@ TEST_F(PeakColumnsTest, SamplePeaksMatchABruteForceScanInEveryModeAndZoom) {
       std::vector<Sample> buffer;
       ASSERT_TRUE(view::computeSampleColumns(*reader, scale, style, first, count, upper.data(),
                                              lower.data(), nullptr, buffer));
-      const BrutePeaks expected = brutePeaksFromSamples(words, c.channels, scale, style, first, count);
+      const BrutePeaks expected =
+          brutePeaksFromSamples(words, c.channels, scale, style, first, count);
       EXPECT_EQ(upper, expected.upper);
       EXPECT_EQ(lower, expected.lower);
     }
@@ -121,8 +122,8 @@ TEST_F(PeakColumnsTest, AGainChangeInsideOneColumnKeepsEachSegmentsOwnGain) {
       clip.segments = loudFirst ? std::vector{loud, quiet} : std::vector{quiet, loud};
       ClipPeakReader reader(clip);
       uint8_t upper = 0, lower = 0;
-      ASSERT_TRUE(view::computeFileColumns(reader, {512, 512}, {0, false, 1}, 0, 1, &upper,
-                                           &lower, nullptr));
+      ASSERT_TRUE(view::computeFileColumns(reader, {512, 512}, {0, false, 1}, 0, 1, &upper, &lower,
+                                           nullptr));
       EXPECT_EQ(upper, 100) << loudFirst << " " << quietGain;
     }
   }
@@ -132,8 +133,8 @@ TEST_F(PeakColumnsTest, SilentSegmentsOpenNoPeakFile) {
   const Clip a = writeClip(testWords(20000, 1, 1));
   const Clip b = writeClip(testWords(20000, 1, 2));
   Clip clip;
-  clip.segments = {Segment::silence(5000), a.segments[0], Segment::silence(7000), b.segments[0],
-                   Segment::silence(9000), a.segments[0]};
+  clip.segments = {Segment::silence(5000), a.segments[0],          Segment::silence(7000),
+                   b.segments[0],          Segment::silence(9000), a.segments[0]};
   Clip silent;
   silent.segments = {Segment::silence(50000), Segment::silence(50000)};
   struct Case {
@@ -166,8 +167,9 @@ TEST_F(PeakColumnsTest, AbandonedComputationsSayTheyStopped) {
   std::vector<Sample> buffer;
   upper.resize(1000);
   lower.resize(1000);
-  EXPECT_FALSE(view::computeSampleColumns(*source, {1, clip.length()}, {}, 0, 1000, upper.data(),
-                                          lower.data(), [] { return true; }, buffer));
+  EXPECT_FALSE(view::computeSampleColumns(
+      *source, {1, clip.length()}, {}, 0, 1000, upper.data(), lower.data(), [] { return true; },
+      buffer));
 }
 
 TEST(ColumnScaleTest, ColumnsSplitTheFramesByTheRoundingRule) {

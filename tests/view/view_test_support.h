@@ -55,8 +55,7 @@ inline BrutePeaks brutePeaksFromSamples(const std::vector<Sample>& words, int ch
 // The same from the peak files: for every Segment overlapping a column, the entries of the
 // groups of its block that hold the column's frames, through the Segment's gain.
 inline BrutePeaks brutePeaksFromFiles(const Clip& clip, const view::ColumnScale& scale,
-                                      const view::PeakStyle& style, int64_t first,
-                                      int64_t count) {
+                                      const view::PeakStyle& style, int64_t first, int64_t count) {
   BrutePeaks out{std::vector<uint8_t>(size_t(count)), std::vector<uint8_t>(size_t(count))};
   const int ch = clip.channels;
   const bool split = ch == 2 && style.mode != 0;

@@ -101,7 +101,8 @@ TEST_F(WaveViewModelTest, AScrollOfACacheWidthShiftsOneColumnMoreRecomputes) {
     bool shifts;
   };
   int64_t first = 1'000'000;
-  for (const Case& c : {Case{2048, true}, Case{2049, false}, Case{-2048, true}, Case{-2049, false}}) {
+  for (const Case& c :
+       {Case{2048, true}, Case{2049, false}, Case{-2048, true}, Case{-2049, false}}) {
     const view::PeakWorkerStats before = wave.worker().stats();
     first += c.columns * 100;
     wave.setVisibleRange(first, 80'000);
@@ -187,24 +188,22 @@ TEST_F(WaveViewModelTest, MarksInvalidateTheirOwnRectangles) {
   wave.takeInvalidations();
   wave.setCursor(500);  // from x 0 to x 50
   using view::PixelRect;
-  const std::vector<PixelRect> cursor = {{-5, 0, 5, 6},    {-5, 94, 5, 100}, {-1, 6, 1, 100},
-                                         {45, 0, 55, 6},   {45, 94, 55, 100}, {49, 6, 51, 100}};
+  const std::vector<PixelRect> cursor = {{-5, 0, 5, 6},  {-5, 94, 5, 100},  {-1, 6, 1, 100},
+                                         {45, 0, 55, 6}, {45, 94, 55, 100}, {49, 6, 51, 100}};
   EXPECT_EQ(wave.takeInvalidations(), cursor);
   wave.setSelection(1000, 2000);  // the bands 0…100 and 0…200
-  EXPECT_EQ(wave.takeInvalidations(),
-            (std::vector<PixelRect>{{0, 0, 101, 100}, {0, 0, 201, 100}}));
+  EXPECT_EQ(wave.takeInvalidations(), (std::vector<PixelRect>{{0, 0, 101, 100}, {0, 0, 201, 100}}));
   std::vector<Bookmark> bookmarks(1);
   bookmarks[0].position = 9'990;  // x 999: the flag box stays inside at 982
   wave.setBookmarks(&bookmarks);
   wave.takeInvalidations();
   wave.bookmarkMoved(9'990, 5'000);
-  EXPECT_EQ(wave.takeInvalidations(),
-            (std::vector<PixelRect>{{992, 0, 1006, 7},
-                                    {982, 85, 999, 101},
-                                    {998, 6, 1000, 100},
-                                    {493, 0, 507, 7},
-                                    {500, 85, 517, 101},
-                                    {499, 6, 501, 100}}));
+  EXPECT_EQ(wave.takeInvalidations(), (std::vector<PixelRect>{{992, 0, 1006, 7},
+                                                              {982, 85, 999, 101},
+                                                              {998, 6, 1000, 100},
+                                                              {493, 0, 507, 7},
+                                                              {500, 85, 517, 101},
+                                                              {499, 6, 501, 100}}));
 }
 
 }  // namespace

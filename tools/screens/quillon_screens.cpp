@@ -116,7 +116,8 @@ struct Options {
 QImage documentWindow(Fixtures& fixtures, const Options& o) {
   view::ui::DocumentPane pane;
   pane.resize(kWidth, kHeight);
-  auto document = documentOf(o.music ? fixtures.music() : fixtures.speech(), o.mode, o.verticalZoom);
+  auto document =
+      documentOf(o.music ? fixtures.music() : fixtures.speech(), o.mode, o.verticalZoom);
   pane.setDocument(document);
   pane.setCaption(o.music ? "album.wav" : "speech.wav");
   pane.setClassicColours(o.classic);
@@ -174,7 +175,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QStringList arguments = app.arguments().mid(1);
   if (arguments.value(0) == "--list") {
-    for (const auto& [name, render] : screens()) std::printf("%s\n", name.c_str());
+    for (const auto& [name, render] : screens())
+      std::printf("%s\n", name.c_str());
     return 0;
   }
   if (arguments.isEmpty()) {

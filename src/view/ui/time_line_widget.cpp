@@ -52,7 +52,10 @@ QFont rulerFont() {
 }  // namespace
 
 TimeLineWidget::TimeLineWidget(TimeLineModel& model, DocumentDisplay* display, QWidget* parent)
-    : QWidget(parent), model_(model), display_(display), scrollBar_(new QScrollBar(Qt::Horizontal, this)) {
+    : QWidget(parent),
+      model_(model),
+      display_(display),
+      scrollBar_(new QScrollBar(Qt::Horizontal, this)) {
   initViewIcons();
   setFont(rulerFont());
   setMinimumHeight(TimeLineModel::kButtonRowHeight);
@@ -66,7 +69,8 @@ TimeLineWidget::TimeLineWidget(TimeLineModel& model, DocumentDisplay* display, Q
     button->setFocusPolicy(Qt::NoFocus);
     if (kButtons[i].command == zoom_command::kVerticalZoom) button->setCheckable(true);
     const int command = kButtons[i].command;
-    connect(button, &QToolButton::clicked, this, [this, command] { Q_EMIT commandRequested(command); });
+    connect(button, &QToolButton::clicked, this,
+            [this, command] { Q_EMIT commandRequested(command); });
     buttons_[i] = button;
   }
   scrollBar_->setRange(0, 0);
@@ -253,9 +257,8 @@ void TimeLineWidget::showContextMenu(const QPoint& at) {
   add->setEnabled(display_->canAddBookmark());
   QAction* edit = menu.addAction(tr("Edit Bookmark..."), [this, picked] { editBookmark(picked); });
   edit->setEnabled(picked >= 0);
-  QAction* remove = menu.addAction(tr("Delete Bookmark"), [this, picked] {
-    display_->removeBookmark(picked);
-  });
+  QAction* remove =
+      menu.addAction(tr("Delete Bookmark"), [this, picked] { display_->removeBookmark(picked); });
   remove->setEnabled(picked >= 0);
   menu.addSeparator();
   QAction* time = menu.addAction(tr("Show Times"), [this] { model_.chooseUnit(TimeUnit::Time); });

@@ -1,7 +1,5 @@
 #include "view/ui/wave_image.h"
 
-#include <QPainter>
-
 #include "view/ui/wave_painter.h"
 
 namespace quillon::view::ui {
@@ -12,9 +10,7 @@ QImage renderWaveImage(const Clip& audio, const OfflineWaveView::Request& reques
   WavePaintPlan plan;
   view.buildPaintPlan(plan);
   QImage image(request.width, request.height, QImage::Format_RGB32);
-  QPainter painter(&image);
-  WavePainter wavePainter;
-  wavePainter.paint(painter, plan);
+  WavePainter().paint(image, plan);
   return image;
 }
 

@@ -2,7 +2,7 @@
 
 #include <QColor>
 #include <QFont>
-#include <QPixmap>
+#include <QImage>
 #include <QPoint>
 #include <vector>
 
@@ -14,21 +14,29 @@ namespace quillon::view::ui {
 
 QColor toQColor(Rgb colour);
 
-// Turns a wave view's paint plan into QPainter calls, in device pixels (the caller scales the
-// painter so that one unit is one device pixel). Pens are one pixel wide and cosmetic, nothing
-// is antialiased; the standard background gradient runs from RGB (250, 250, 250) at the top to
-// the button face colour at the bottom and is kept as one column, rebuilt when the height
-// changes; the classic scheme's background is black.
+// Turns a wave view's paint plan into pixels of an image of the view's size (device pixels).
+// The background, the selection band and the waveform's runs, which cover most pixels, are
+// written row by row straight into the image (each waveform column is the span its polyline
+// draws); the marks over them are QPainter calls with one-pixel cosmetic pens, nothing
+// antialiased. The standard background is a vertical gradient from RGB (250, 250, 250) at the
+// top to the button face colour at the bottom, kept per row; the classic scheme's is black.
 class WavePainter {
  public:
   void setButtonFace(QColor colour);
-  void paint(QPainter& painter, const WavePaintPlan& plan);
+  // `image` is RGB32, of the plan's size.
+  void paint(QImage& image, const WavePaintPlan& plan);
 
  private:
-  const QPixmap& gradientColumn(int height);
+  // Writes the leading background, selection and waveform operations; answers the index of the
+  // first operation left for QPainter.
+  size_t fillSpans(QImage& image, const WavePaintPlan& plan);
+  void paintMarks(QPainter& painter, const WavePaintPlan& plan, size_t from);
+  const std::vector<QRgb>& gradientRows(int height);
 
   QColor buttonFace_{240, 240, 240};
-  QPixmap gradient_;
+  std::vector<QRgb> gradient_;
+  std::vector<int> top_[2], bottom_[2];
+  std::vector<QRgb> pen_;
   std::vector<QPoint> points_;
   QFont numberFont_;
 };

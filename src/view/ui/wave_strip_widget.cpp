@@ -36,8 +36,9 @@ void WaveStripWidget::paintEvent(QPaintEvent*) {
   const QPalette& pal = palette();
   const QColor greyText = pal.color(QPalette::Disabled, QPalette::WindowText);
   const QColor face = pal.color(QPalette::Button);
-  model_.buildColumns(columns_, {uint8_t(greyText.red()), uint8_t(greyText.green()), uint8_t(greyText.blue())},
-                      {uint8_t(face.red()), uint8_t(face.green()), uint8_t(face.blue())});
+  model_.buildColumns(
+      columns_, {uint8_t(greyText.red()), uint8_t(greyText.green()), uint8_t(greyText.blue())},
+      {uint8_t(face.red()), uint8_t(face.green()), uint8_t(face.blue())});
   p.fillRect(rect(), face);
   for (const WaveStripModel::Column& c : columns_) {
     const int x = c.x + 1;

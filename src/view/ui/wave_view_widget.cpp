@@ -63,20 +63,24 @@ void WaveViewWidget::paintEvent(QPaintEvent* event) {
                          int(std::floor(logical.top() * scale)),
                          int(std::ceil((logical.right() + 1) * scale)),
                          int(std::ceil((logical.bottom() + 1) * scale))};
+  if (canvas_.width() != model_.width() || canvas_.height() != model_.height()) {
+    canvas_ = QImage(model_.width(), model_.height(), QImage::Format_RGB32);
+    canvas_.setDevicePixelRatio(scale);
+  }
   model_.buildPaintPlan(update, plan_);
   painter_.setButtonFace(palette().color(QPalette::Button));
+  painter_.paint(canvas_, plan_);
   QPainter painter(this);
-  painter.scale(1.0 / scale, 1.0 / scale);
-  painter_.paint(painter, plan_);
+  painter.drawImage(QPointF(0, 0), canvas_);
 }
 
 void WaveViewWidget::pointer(PointerEvent::Type type, QMouseEvent* event) {
   if (!display_) return;
   const QPoint at = toDevice(event->position());
   const Qt::KeyboardModifiers modifiers = event->modifiers();
-  const GestureResult result = display_->pointer(
-      {type, at.x(), at.y(), bool(modifiers & Qt::ShiftModifier),
-       bool(modifiers & Qt::ControlModifier)});
+  const GestureResult result =
+      display_->pointer({type, at.x(), at.y(), bool(modifiers & Qt::ShiftModifier),
+                         bool(modifiers & Qt::ControlModifier)});
   if ((result.selectionChanged || result.bookmarkMoved) && changed_) changed_();
 }
 
@@ -123,7 +127,8 @@ void WaveViewWidget::wheelEvent(QWheelEvent* event) {
   if (!display_) return;
   const QPoint angle = event->angleDelta();
   const QPoint pixels = event->pixelDelta();
-  const bool sideways = (event->modifiers() & Qt::ShiftModifier) || std::abs(angle.x()) > std::abs(angle.y());
+  const bool sideways =
+      (event->modifiers() & Qt::ShiftModifier) || std::abs(angle.x()) > std::abs(angle.y());
   if (sideways) {
     // Pixel deltas when the system sends them (touchpads), else a line of 10 columns a notch.
     const int delta = !pixels.isNull() ? (pixels.x() ? pixels.x() : pixels.y())

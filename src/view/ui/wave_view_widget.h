@@ -52,6 +52,7 @@ class WaveViewWidget : public QWidget {
   std::function<void()> changed_;
   WavePainter painter_;
   WavePaintPlan plan_;
+  QImage canvas_;  // the view in device pixels
   int wheelAngle_ = 0;
 };
 

@@ -29,9 +29,10 @@ class CliViewStepsTest : public ::testing::Test {
     }
     writeRaw32(env.path("in.raw"), raw);
     input = env.path("in.wav");
-    ASSERT_EQ(runCommand("sox -t raw -e signed -b 32 -L -r 44100 -c 2 " + testing::quoted(env.path("in.raw")) +
-                         " -D -b 16 " + testing::quoted(input)),
-              0);
+    ASSERT_EQ(
+        runCommand("sox -t raw -e signed -b 32 -L -r 44100 -c 2 " +
+                   testing::quoted(env.path("in.raw")) + " -D -b 16 " + testing::quoted(input)),
+        0);
   }
 
   int cli(const std::vector<std::string>& arguments) {
@@ -73,7 +74,8 @@ TEST_F(CliViewStepsTest, PeaksPrintsWhatTheViewShowsForTheSelection) {
             std::string::npos)
       << out.str();
   const view::ColumnScale scale{190, 88200};
-  const BrutePeaks expected = brutePeaksFromSamples(samples, 2, scale, {1, false, 2}, 1000 / 190, 100);
+  const BrutePeaks expected =
+      brutePeaksFromSamples(samples, 2, scale, {1, false, 2}, 1000 / 190, 100);
   EXPECT_EQ(array("upper"), expected.upper);
   EXPECT_EQ(array("lower"), expected.lower);
 }

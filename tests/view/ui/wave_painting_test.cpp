@@ -51,9 +51,7 @@ class WavePaintingTest : public DocumentTest {
     wave.buildPaintPlan({0, 0, kWidth, kHeight}, plan);
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
     image.fill(Qt::magenta);
-    QPainter painter(&image);
-    view::ui::WavePainter painter2;
-    painter2.paint(painter, plan);
+    view::ui::WavePainter().paint(image, plan);
     return image;
   }
   // The rows of column x in `colour`.
@@ -139,12 +137,15 @@ TEST_F(WavePaintingTest, TheCursorLineAndTrianglesSitAtItsColumn) {
   const QImage image = paint();
   // The line and both triangles cover the column between the frame lines.
   EXPECT_EQ(rowsIn(image, x, kCursor), span(1, kHeight - 2, {}));
-  for (int dx = -4; dx <= 4; ++dx) EXPECT_EQ(image.pixel(x + dx, 1), kCursor) << dx;
-  for (int dx = -2; dx <= 2; ++dx) EXPECT_EQ(image.pixel(x + dx, kHeight - 2), kCursor) << dx;
+  for (int dx = -4; dx <= 4; ++dx)
+    EXPECT_EQ(image.pixel(x + dx, 1), kCursor) << dx;
+  for (int dx = -2; dx <= 2; ++dx)
+    EXPECT_EQ(image.pixel(x + dx, kHeight - 2), kCursor) << dx;
   EXPECT_NE(image.pixel(x - 5, 1), kCursor);
   EXPECT_NE(image.pixel(x + 5, kHeight - 2), kCursor);
   EXPECT_NE(image.pixel(x - 3, 6), kCursor);  // the tips meet the line
-  for (int other : {x - 6, x + 6}) EXPECT_TRUE(rowsIn(image, other, kCursor).empty());
+  for (int other : {x - 6, x + 6})
+    EXPECT_TRUE(rowsIn(image, other, kCursor).empty());
 }
 
 TEST_F(WavePaintingTest, ABookmarkAtTheRightEdgeDrawsItsBoxInside) {
@@ -166,7 +167,8 @@ TEST_F(WavePaintingTest, ABookmarkAtTheRightEdgeDrawsItsBoxInside) {
   // The number "7" is drawn in black inside the box.
   int dark = 0;
   for (int y = kHeight - 12; y < kHeight - 1; ++y) {
-    for (int dx = 3; dx < 12; ++dx) dark += qGray(image.pixel(n + dx, y)) < 80;
+    for (int dx = 3; dx < 12; ++dx)
+      dark += qGray(image.pixel(n + dx, y)) < 80;
   }
   EXPECT_GT(dark, 3);
 }
@@ -176,7 +178,8 @@ TEST_F(WavePaintingTest, AnEmptyDocumentPaintsOnlyBackgroundCentreAndFrame) {
   const QImage image = paint();
   for (int y = 0; y < kHeight; ++y) {
     const QRgb first = image.pixel(0, y);
-    for (int x = 1; x < kWidth; ++x) ASSERT_EQ(image.pixel(x, y), first) << x << "," << y;
+    for (int x = 1; x < kWidth; ++x)
+      ASSERT_EQ(image.pixel(x, y), first) << x << "," << y;
     if (y == 0 || y == kHeight - 1) {
       EXPECT_EQ(first, kFrame);
     } else if (y == kCentre) {

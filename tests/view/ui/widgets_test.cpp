@@ -110,12 +110,16 @@ TEST_F(WidgetsTest, GesturesThroughQtMouseEventsEndLikeTheStateMachine) {
   const int h = widget->height(), flagY = h - 5;
   const int flagX = int(std::ceil(pane.waveModel().frameToX(200000) / scale)) + 3;
   const std::vector<Step> steps = {
-      {QEvent::MouseButtonPress, 100, 50, {}},  {QEvent::MouseButtonRelease, 100, 50, {}},
-      {QEvent::MouseButtonPress, 150, 60, {}},  {QEvent::MouseMove, 152, 60, {}},
-      {QEvent::MouseMove, 300, 60, {}},         {QEvent::MouseButtonRelease, 300, 60, {}},
+      {QEvent::MouseButtonPress, 100, 50, {}},
+      {QEvent::MouseButtonRelease, 100, 50, {}},
+      {QEvent::MouseButtonPress, 150, 60, {}},
+      {QEvent::MouseMove, 152, 60, {}},
+      {QEvent::MouseMove, 300, 60, {}},
+      {QEvent::MouseButtonRelease, 300, 60, {}},
       {QEvent::MouseButtonPress, 450, 60, Qt::ShiftModifier},
       {QEvent::MouseButtonRelease, 450, 60, Qt::ShiftModifier},
-      {QEvent::MouseButtonPress, flagX, flagY, {}}, {QEvent::MouseMove, 700, flagY, {}},
+      {QEvent::MouseButtonPress, flagX, flagY, {}},
+      {QEvent::MouseMove, 700, flagY, {}},
       {QEvent::MouseButtonRelease, 700, flagY, {}},
       {QEvent::MouseButtonPress, 200, 80, Qt::ControlModifier},
       {QEvent::MouseMove, 800, 80, Qt::ControlModifier},
@@ -123,12 +127,12 @@ TEST_F(WidgetsTest, GesturesThroughQtMouseEventsEndLikeTheStateMachine) {
   };
   using Type = view::PointerEvent::Type;
   for (const Step& s : steps) {
-    mouse(widget, s.type, QPoint(s.x, s.y), s.type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-          s.modifiers);
+    mouse(widget, s.type, QPoint(s.x, s.y),
+          s.type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, s.modifiers);
     const QPoint device = widget->toDevice(QPointF(s.x, s.y));
-    const Type type = s.type == QEvent::MouseButtonPress   ? Type::Press
-                      : s.type == QEvent::MouseMove        ? Type::Move
-                                                           : Type::Release;
+    const Type type = s.type == QEvent::MouseButtonPress ? Type::Press
+                      : s.type == QEvent::MouseMove      ? Type::Move
+                                                         : Type::Release;
     model.display.pointer({type, device.x(), device.y(), bool(s.modifiers & Qt::ShiftModifier),
                            bool(s.modifiers & Qt::ControlModifier)});
   }
@@ -142,7 +146,8 @@ TEST_F(WidgetsTest, GesturesThroughQtMouseEventsEndLikeTheStateMachine) {
   EXPECT_NE(a.markers[0].position, 200000);  // the flag moved
   EXPECT_TRUE(a.modified);
   ASSERT_EQ(drops.count(), 1);
-  EXPECT_EQ(drops[0][2].toLongLong(), pane.waveModel().xToFrame(widget->toDevice(QPointF(800, 0)).x()));
+  EXPECT_EQ(drops[0][2].toLongLong(),
+            pane.waveModel().xToFrame(widget->toDevice(QPointF(800, 0)).x()));
   // The status fields follow the selection.
   EXPECT_EQ(pane.statusFields()->texts()[0].value,
             view::formatA(view::framesToMilliseconds(a.selectionStart, 44100)));
@@ -236,7 +241,8 @@ TEST_F(WidgetsTest, TheEditBookmarkDialogKeepsTheNameAndTheChosenColour) {
 TEST_F(WidgetsTest, TheWaveStripShowsMagnitudesAndATapStartsTheSelection) {
   // Three stretches: full scale, just over 261,120 and just under it.
   std::vector<Sample> words(3000);
-  for (int i = 0; i < 3000; ++i) words[size_t(i)] = i < 1000 ? -524288 : i < 2000 ? 261121 : 261119;
+  for (int i = 0; i < 3000; ++i)
+    words[size_t(i)] = i < 1000 ? -524288 : i < 2000 ? 261121 : 261119;
   const Clip clip = writeClip(words);
   view::ui::WaveStripWidget strip;
   strip.resize(302, 41);  // 300 columns of 10 frames, 40 high

@@ -78,7 +78,10 @@ std::string BlockStore::peakPath(BlockId id) const {
 }
 
 void BlockStore::purgeAll() {
-  const std::string dir = folder();
+  removeBlockFiles(folder());
+}
+
+void BlockStore::removeBlockFiles(const std::string& dir) {
   if (dir.empty()) return;
   auto namesEndingWith = [&dir](const std::string& suffix) {
     std::vector<std::string> names;

@@ -35,6 +35,8 @@ class BlockStore {
 
   // At exit: deletes every "*.aud", then every "*.grf" of the working folder.
   void purgeAll();
+  // The same for any folder (block files left there by a process that died).
+  static void removeBlockFiles(const std::string& folder);
 
   uint16_t referenceCount(BlockId id) const;
   // Numbers with a non-zero count.

@@ -1,6 +1,5 @@
 #include "shell/cli_session.h"
 
-#include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -21,6 +20,8 @@
 #include "platform/file.h"
 #include "platform/scripted_interaction.h"
 #include "platform/xdg_dirs.h"
+#include "shell/block_folder.h"
+#include "shell/cli_sound.h"
 #include "shell/command_table.h"
 #include "shell/default_view.h"
 #include "shell/editor.h"
@@ -47,6 +48,13 @@ const char kCliUsage[] =
     "  select A B                              select from A to B\n"
     "  cursor P                                put the cursor at P\n"
     "  info                                    print the document as JSON on stdout\n"
+    "  play                                    play the selection, or from the cursor to the\n"
+    "                                          end (QUILLON_AUDIO_OUT: null, file:PATH or a\n"
+    "                                          device name); Ctrl-C stops\n"
+    "  record [seconds=N autotrim=0|1 vor=0|1 threshold=DB autostart=0|1]\n"
+    "                                          record from the input (QUILLON_AUDIO_IN) in\n"
+    "                                          place of the selection, as \"Record\"; Ctrl-C\n"
+    "                                          ends the recording and keeps it\n"
     "  Positions are frames (4410), seconds (1.5s) or milliseconds (250ms).\n"
     "\n"
     "Commands, as in the editor's menus:\n"
@@ -75,10 +83,11 @@ void onInterrupt(int) {
 }
 
 // The document view of the command line: remembers saved files like the editor's.
-class HeadlessView : public WindowlessView {
+class HeadlessView : public SoundingView {
  public:
-  HeadlessView(Interaction& interaction, Ref<WaveDocument> document, RecentFiles& recent)
-      : WindowlessView(interaction, std::move(document)), recent_(recent) {}
+  HeadlessView(Interaction& interaction, Ref<WaveDocument> document, RecentFiles& recent,
+               CliSound& sound)
+      : SoundingView(interaction, std::move(document), sound), recent_(recent) {}
   void documentSaved(WaveDocument& document) override { recent_.add(document.path); }
   void rememberFile(const std::string& path) override { recent_.add(path); }
 
@@ -88,13 +97,15 @@ class HeadlessView : public WindowlessView {
 
 class HeadlessWindow : public MainWindow {
  public:
+  explicit HeadlessWindow(std::ostream& err) : sound(err, interrupted) {}
   Interaction& interaction() override { return ui; }
   std::unique_ptr<DocumentView> createView(Ref<WaveDocument> document) override {
-    return std::make_unique<HeadlessView>(ui, std::move(document), editor->recentFiles());
+    return std::make_unique<HeadlessView>(ui, std::move(document), editor->recentFiles(), sound);
   }
   void setCaption(const std::string&, bool) override {}
 
   ScriptedInteraction ui;
+  CliSound sound;
   Editor* editor = nullptr;
 };
 
@@ -121,6 +132,8 @@ const std::vector<StepForm>& stepForms() {
       {"select", 2, {}, nullptr},
       {"cursor", 1, {}, nullptr},
       {"info", 0, {}, nullptr},
+      {"play", 0, {}, nullptr},
+      {"record", 0, {"seconds", "autotrim", "vor", "threshold", "autostart"}, nullptr},
       {"save-as", 1, kSaveWords, nullptr},
       {"save-region", 1, kSaveWords, nullptr},
       {"insert-file-begin", 1, {}, nullptr},
@@ -247,42 +260,10 @@ std::string absolutePath(const std::string& path) {
   return platform::joinPath(buffer, path);
 }
 
-// Removes a working folder's block files and the folder.
-void removeWorkingFolder(const std::string& folder) {
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") platform::removeFile(platform::joinPath(folder, name));
-    }
-    ::closedir(dir);
-  }
-  ::rmdir(folder.c_str());
-}
-
-// Each run of the command line keeps its blocks in a folder of its own inside the editor's
-// working folder, "cli-<pid>", so that it never writes over the block files of an editor or of
-// another run. Folders left by runs that no longer exist are removed.
-std::string privateWorkingFolder() {
-  const std::string base = platform::XdgDirs::cacheFolder();
-  if (DIR* dir = ::opendir(base.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name.rfind("cli-", 0) != 0) continue;
-      const long pid = std::strtol(name.c_str() + 4, nullptr, 10);
-      if (pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH) {
-        removeWorkingFolder(platform::joinPath(base, name));
-      }
-    }
-    ::closedir(dir);
-  }
-  const std::string folder = platform::joinPath(base, "cli-" + std::to_string(::getpid()));
-  platform::makeFolders(folder);
-  return folder;
-}
-
 class Session {
  public:
-  Session(std::ostream& out, std::ostream& err, bool yes, bool quiet) : out_(out), err_(err) {
+  Session(std::ostream& out, std::ostream& err, bool yes, bool quiet)
+      : out_(out), err_(err), window_(err) {
     window_.ui.echo = true;
     window_.ui.echoTo = &err;
     window_.ui.showProgress = !quiet;
@@ -328,6 +309,8 @@ class Session {
       writeInfo(out_, d);
       return 0;
     }
+    if (step.name == "play") return window_.sound.playStep(*editor_);
+    if (step.name == "record") return window_.sound.recordStep(*editor_, step.words);
     if (step.name == "select") {
       int32_t a = 0, b = 0;
       if (!position(step.arguments[0], a) || !position(step.arguments[1], b)) return 2;
@@ -505,8 +488,16 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     return 0;
   }
 
-  const std::string folder = privateWorkingFolder();
-  BlockStore::instance().setFolder(folder);
+  // Each run keeps its blocks in a folder of its own inside the editor's working folder,
+  // "cli-<pid>", so that it never writes over the block files of an editor or of another run.
+  const std::string base = platform::XdgDirs::cacheFolder();
+  removeAbandonedBlockFolders(base);
+  BlockFolderClaim folder;
+  if (!folder.claimPrivate(base, "cli")) {
+    err << "quillon-cli: cannot make a working folder in " << base << "\n";
+    return 2;
+  }
+  BlockStore::instance().setFolder(folder.folder());
   interrupted = 0;
   struct sigaction action = {}, previous = {};
   action.sa_handler = onInterrupt;
@@ -528,7 +519,7 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
   }
   ::sigaction(SIGINT, &previous, nullptr);
   BlockStore::instance().purgeAll();
-  removeWorkingFolder(folder);
+  folder.release();
   return status;
 }
 

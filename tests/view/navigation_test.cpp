@@ -155,6 +155,32 @@ TEST_F(NavigationTest, AnEditClipsTheVisibleRangeAndAnEmptiedDocumentShowsEveryt
   EXPECT_EQ(view().display.status()[3].value, "0:00:00.000");
 }
 
+TEST_F(NavigationTest, DisplayModeAndVerticalZoomCommandsStoreTheirValuesAndReattach) {
+  EXPECT_TRUE(editor->newFile());
+  WaveDocument& d = editor->document();
+  d.audio = writeClip(std::vector<Sample>(20000, 3000), 2);
+  editor->view().refreshAll();
+  view().settle();
+  struct Case {
+    int command;
+    int mode;
+    bool zoom;
+  };
+  for (const Case& c : {Case{command::kWaveFormDual, 2, false},
+                        Case{command::kVerticalZoom, 2, true},
+                        Case{command::kWaveFormLeftRight, 1, true},
+                        Case{command::kVerticalZoom, 1, false},
+                        Case{command::kWaveFormPlusMinus, 0, false}}) {
+    run(c.command);
+    EXPECT_EQ(view().wave.displayMode(), c.mode) << c.command;
+    EXPECT_EQ(view().wave.verticalZoom(), c.zoom) << c.command;
+    EXPECT_EQ(settings::kWaveFormMode.read(), c.mode) << c.command;
+    EXPECT_EQ(settings::kVerticalZoom.read(), c.zoom) << c.command;
+    // The peaks follow: 3000 >> 11 is 1, and 8 times that with vertical zoom.
+    EXPECT_EQ(view().wave.peaks().upper[500], c.zoom ? 11 : 1) << c.command;
+  }
+}
+
 // The time line panel alone.
 
 struct Recorder : view::TimeLineListener {

@@ -166,11 +166,10 @@ TEST_F(NavigationTest, DisplayModeAndVerticalZoomCommandsStoreTheirValuesAndReat
     int mode;
     bool zoom;
   };
-  for (const Case& c : {Case{command::kWaveFormDual, 2, false},
-                        Case{command::kVerticalZoom, 2, true},
-                        Case{command::kWaveFormLeftRight, 1, true},
-                        Case{command::kVerticalZoom, 1, false},
-                        Case{command::kWaveFormPlusMinus, 0, false}}) {
+  for (const Case& c :
+       {Case{command::kWaveFormDual, 2, false}, Case{command::kVerticalZoom, 2, true},
+        Case{command::kWaveFormLeftRight, 1, true}, Case{command::kVerticalZoom, 1, false},
+        Case{command::kWaveFormPlusMinus, 0, false}}) {
     run(c.command);
     EXPECT_EQ(view().wave.displayMode(), c.mode) << c.command;
     EXPECT_EQ(view().wave.verticalZoom(), c.zoom) << c.command;

@@ -184,7 +184,7 @@ TEST(ColumnScaleTest, ColumnsSplitTheFramesByTheRoundingRule) {
 }
 
 TEST(EntryMaximaTest, MatchesAPlainLoopForEveryStrideAndLength) {
-  std::vector<uint8_t> bytes(5000);
+  std::vector<uint8_t> bytes(8 * 801 + 1);
   SignalRandom random(9);
   for (uint8_t& b : bytes)
     b = uint8_t(random.next() >> 24);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cli_view_steps.h"
 #include "app/version.h"
 #include "shell/cli_session.h"
 
@@ -15,5 +16,6 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+  quillon::addViewCliSteps();
   return quillon::runCli(arguments, std::cout, std::cerr);
 }

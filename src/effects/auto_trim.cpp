@@ -4,10 +4,10 @@
 
 #include "document/block_format.h"
 #include "document/clip_editing.h"
+#include "document/clip_peak_reader.h"
 #include "effects/decibel_table.h"
 #include "effects/effect_messages.h"
 #include "effects/gain_math.h"
-#include "platform/file.h"
 
 namespace quillon {
 
@@ -15,24 +15,20 @@ std::vector<uint8_t> collectPeaks(const Clip& clip) {
   const int ch = clip.channels;
   const int64_t groups = clip.length() / kPeakGroupFrames + 1;
   std::vector<uint8_t> table(size_t(groups) * ch * 2, 0);
+  ClipPeakReader reader(clip);
+  std::vector<uint8_t> entries;
   int64_t f = 0;
-  for (const Segment& segment : clip.segments) {
+  for (size_t i = 0; i < clip.segments.size(); ++i) {
     const int64_t first = f / kPeakGroupFrames;
-    f += segment.length;
-    if (segment.isSilence() || first >= groups) continue;
-    platform::File peaks;
-    if (!peaks.open(BlockStore::instance().peakPath(segment.block()), platform::File::Mode::Read)) {
-      continue;
-    }
+    f += clip.segments[i].length;
+    if (first >= groups) continue;
     const int64_t last = std::min<int64_t>(groups, (f + kPeakGroupFrames - 1) / kPeakGroupFrames);
-    const size_t bytes = size_t(last - first) * ch * 2;
-    uint8_t* into = table.data() + size_t(first) * ch * 2;
-    const int64_t got = peaks.readAt(into, bytes, peakEntryOffset(segment.offset, ch));
-    // Seen through the Segment's gain (8.8 from the gain's top bits), at most full scale.
-    const int32_t factor = segment.gain >> 16;
-    for (int64_t i = 0; i < std::max<int64_t>(got, 0); ++i) {
-      into[i] = uint8_t(std::clamp<int64_t>((int64_t{into[i]} * factor) >> 8, 0, 255));
-    }
+    if (last <= first) continue;
+    // A Segment's entries land at the groups of the document where the Segment starts; a later
+    // Segment overwrites a shared group with what it could read.
+    entries.resize(size_t(last - first) * ch * 2);
+    const int64_t got = reader.readSegmentPeaks(i, last - first, entries.data());
+    std::copy_n(entries.begin(), got * ch * 2, table.begin() + ptrdiff_t(first * ch * 2));
   }
   return table;
 }

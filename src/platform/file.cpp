@@ -4,12 +4,48 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <utility>
 
 #include "platform/paths.h"
 
 namespace quillon::platform {
+namespace {
+
+thread_local FileActivity threadActivity;
+thread_local bool onUiThread = false;
+std::atomic<uint64_t> uiOpens{0}, uiReads{0}, uiBytesRead{0};
+
+void countOpen() {
+  ++threadActivity.opens;
+  if (onUiThread) uiOpens.fetch_add(1, std::memory_order_relaxed);
+}
+
+void countRead(int64_t bytes) {
+  ++threadActivity.reads;
+  threadActivity.bytesRead += uint64_t(std::max<int64_t>(bytes, 0));
+  if (onUiThread) {
+    uiReads.fetch_add(1, std::memory_order_relaxed);
+    uiBytesRead.fetch_add(uint64_t(std::max<int64_t>(bytes, 0)), std::memory_order_relaxed);
+  }
+}
+
+}  // namespace
+
+FileActivity threadFileActivity() {
+  return threadActivity;
+}
+
+void markUiThread(bool marked) {
+  onUiThread = marked;
+}
+
+FileActivity uiThreadFileActivity() {
+  return {uiOpens.load(std::memory_order_relaxed), uiReads.load(std::memory_order_relaxed),
+          uiBytesRead.load(std::memory_order_relaxed)};
+}
 
 File::File(File&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), error_(std::exchange(other.error_, 0)) {}
@@ -44,6 +80,7 @@ bool File::open(const std::string& path, Mode mode, unsigned permissions) {
     fd_ = ::open(path.c_str(), flags, permissions);
   } while (fd_ < 0 && errno == EINTR);
   error_ = fd_ < 0 ? errno : 0;
+  if (fd_ >= 0) countOpen();
   return fd_ >= 0;
 }
 
@@ -60,6 +97,10 @@ template <typename ReadSome>
 int64_t readFully(void* buffer, size_t bytes, int& error, ReadSome readSome) {
   auto* out = static_cast<char*>(buffer);
   size_t done = 0;
+  struct Count {
+    size_t& done;
+    ~Count() { countRead(int64_t(done)); }
+  } count{done};
   while (done < bytes) {
     const ssize_t n = readSome(out + done, bytes - done, done);
     if (n < 0) {

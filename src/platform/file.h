@@ -48,6 +48,22 @@ class File {
   int error_ = 0;
 };
 
+// What a thread did with files: opens, reads (each call of `read` or `readAt`) and bytes read.
+// Tests and benchmarks use it to show that the user-interface thread never reads sample or peak
+// files: the thread that marks itself with `markUiThread` is counted apart, readable from any
+// thread.
+struct FileActivity {
+  uint64_t opens = 0;
+  uint64_t reads = 0;
+  uint64_t bytesRead = 0;
+};
+// The calling thread's counts since it started.
+FileActivity threadFileActivity();
+// Marks (or unmarks) the calling thread as the user-interface thread.
+void markUiThread(bool marked = true);
+// The counts of the marked threads, since the process started.
+FileActivity uiThreadFileActivity();
+
 // Reads a whole file; false when it cannot be opened or read.
 bool readWholeFile(const std::string& path, std::string& out);
 

@@ -91,9 +91,22 @@ bool isPathStep(const std::string& name) {
          name.rfind("insert-file-", 0) == 0;
 }
 
+std::vector<CliStep>& addedSteps() {
+  static std::vector<CliStep> steps;
+  return steps;
+}
+
+const CliStep* addedStep(const std::string& name) {
+  for (const CliStep& step : addedSteps()) {
+    if (step.name == name) return &step;
+  }
+  return nullptr;
+}
+
 // The form of a step, or nothing when there is no such step.
 std::optional<StepForm> stepFormOf(const std::string& name) {
   if (name == "open") return StepForm{1, &kRawAudioLayoutForm};
+  if (const CliStep* added = addedStep(name)) return StepForm{added->arguments};
   if (name == "new" || name == "select") return StepForm{2};
   if (name == "cursor") return StepForm{1};
   if (name == "info" || name == "play") return StepForm{0};
@@ -302,6 +315,9 @@ class Session {
       placeCursor(editor_->view(), p);
       return JobResult::Done;
     }
+    if (const CliStep* added = addedStep(step.name)) {
+      return added->run(d, step.arguments, step.words, out_, err_);
+    }
 
     if (step.form && !step.words.empty()) ui.queueDialog(step.form->dialog, step.words);
     if (step.name == "save-as" || step.name == "save-region" ||
@@ -449,7 +465,14 @@ std::string cliUsage() {
       "Message boxes are printed on stderr with their caption. Exit status: 0 done, 1 cancelled\n"
       "(a question answered No, Ctrl-C), 2 failed (a refused value, an error, a command that is\n"
       "not available); the run stops at the first step that does not succeed.\n";
+  for (const CliStep& step : addedSteps())
+    text += step.usage;
   return text;
+}
+
+void addCliStep(CliStep step) {
+  std::erase_if(addedSteps(), [&](const CliStep& s) { return s.name == step.name; });
+  addedSteps().push_back(std::move(step));
 }
 
 bool parseCliPosition(const std::string& text, int32_t sampleRate, int32_t& frames) {
@@ -507,7 +530,9 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         err << "quillon-cli: \"" << word << "\" needs " << form->arguments << " argument(s)\n";
         return 2;
       }
-      step.arguments.push_back(isPathStep(word) ? absolutePath(arguments[i]) : arguments[i]);
+      const CliStep* added = addedStep(word);
+      const bool isPath = isPathStep(word) || (added && added->pathArgument && n == 0);
+      step.arguments.push_back(isPath ? absolutePath(arguments[i]) : arguments[i]);
     }
     if (form->formOfTarget) step.form = settingsFormFor(step.arguments[0]);
     while (i + 1 < arguments.size() && arguments[i + 1].find('=') != std::string::npos &&
@@ -515,7 +540,8 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
       const std::string& pair = arguments[++i];
       const size_t eq = pair.find('=');
       const std::string name = pair.substr(0, eq);
-      if (!step.form || !step.form->field(name)) {
+      const CliStep* added = addedStep(word);
+      if (added ? !added->words.count(name) : !step.form || !step.form->field(name)) {
         err << "quillon-cli: \"" << word << "\" takes no value \"" << name << "\"\n";
         return 2;
       }

@@ -1,0 +1,78 @@
+#include "view/ui/status_fields_widget.h"
+
+#include <QFontMetrics>
+#include <QLinearGradient>
+#include <QPainter>
+
+namespace quillon::view::ui {
+
+StatusFieldsWidget::StatusFieldsWidget(QWidget* parent) : QWidget(parent) {
+  // Small enough for the widest label to fit its 25 pixels.
+  QFont small = font();
+  small.setStretch(QFont::SemiCondensed);
+  for (int pixels = 11; pixels >= 8; --pixels) {
+    small.setPixelSize(pixels);
+    if (QFontMetrics(small).horizontalAdvance("Start:") <= 25) break;
+  }
+  setFont(small);
+}
+
+void StatusFieldsWidget::setTexts(const StatusTexts& texts) {
+  bool same = true;
+  for (size_t i = 0; i < texts.size(); ++i)
+    same = same && texts[i].value == texts_[i].value;
+  if (same) return;
+  texts_ = texts;
+  update();
+}
+
+// Fields go down the columns: Start, End | Sel, File | Curr, Left.
+QRect StatusFieldsWidget::labelRect(int field) const {
+  const int column = field / 2, row = field % 2;
+  const int w = width() / 3, h = height() / 2;
+  return QRect(column * w + 1, row * h, 25, h);
+}
+
+QRect StatusFieldsWidget::valueRect(int field) const {
+  const int column = field / 2, row = field % 2;
+  const int w = width() / 3, h = height() / 2;
+  return QRect(column * w + 26, row * h, w - 25, h);
+}
+
+void StatusFieldsWidget::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), palette().color(QPalette::Window));
+  for (int i = 0; i < 6; ++i) {
+    p.setPen(palette().color(QPalette::PlaceholderText));
+    p.drawText(labelRect(i), Qt::AlignLeft | Qt::AlignVCenter, texts_[size_t(i)].label);
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(valueRect(i), Qt::AlignLeft | Qt::AlignVCenter,
+               QString::fromStdString(texts_[size_t(i)].value));
+  }
+}
+
+CaptionBar::CaptionBar(QWidget* parent) : QWidget(parent) {
+  QFont bold = font();
+  bold.setPixelSize(12);
+  bold.setBold(true);
+  setFont(bold);
+}
+
+void CaptionBar::setText(const QString& text) {
+  if (text == text_) return;
+  text_ = text;
+  update();
+}
+
+void CaptionBar::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  QLinearGradient gradient(0, 0, 0, height());
+  gradient.setColorAt(0, QColor(187, 201, 225));
+  gradient.setColorAt(1, QColor(167, 186, 217));
+  p.fillRect(rect(), gradient);
+  p.setPen(QColor(30, 40, 60));
+  p.drawText(rect().adjusted(6, 0, -6, 0), Qt::AlignLeft | Qt::AlignVCenter,
+             fontMetrics().elidedText(text_, Qt::ElideMiddle, width() - 12));
+}
+
+}  // namespace quillon::view::ui

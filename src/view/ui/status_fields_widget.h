@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QWidget>
+
+#include "view/time_texts.h"
+
+namespace quillon::view::ui {
+
+// The six status fields in three columns of two rows: Start and End, Sel and File, Curr and
+// Left. Each label is 25 pixels wide; its value starts 26 pixels into the column.
+class StatusFieldsWidget : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit StatusFieldsWidget(QWidget* parent = nullptr);
+  void setTexts(const StatusTexts& texts);
+  const StatusTexts& texts() const { return texts_; }
+  // Where a field's label and value go (index 0 … 5 in the order of the texts).
+  QRect labelRect(int field) const;
+  QRect valueRect(int field) const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  StatusTexts texts_ = emptyStatusTexts();
+};
+
+// The caption bar above the wave view: the document's file name.
+class CaptionBar : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit CaptionBar(QWidget* parent = nullptr);
+  void setText(const QString& text);
+  QString text() const { return text_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QString text_;
+};
+
+}  // namespace quillon::view::ui

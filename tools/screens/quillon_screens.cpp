@@ -1,0 +1,207 @@
+// quillon-screens: renders the editor's screens offscreen into PNG files, for docs/screenshots
+// (tools/screenshots.sh runs it). Each screen has a name; a new screen is one more row in
+// `screens()`. Usage: quillon-screens OUTPUT_FOLDER [SCREEN...] (all screens when none is
+// named); quillon-screens --list.
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QThread>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/block_writer.h"
+#include "document/wave_document.h"
+#include "support/audio_signals.h"
+#include "support/temp_environment.h"
+#include "view/bookmark_edit.h"
+#include "view/ui/document_pane.h"
+#include "view/ui/edit_bookmark_dialog.h"
+
+namespace quillon::screens {
+namespace {
+
+constexpr int kWidth = 1280, kHeight = 720;
+constexpr int32_t kRate = 44100;
+
+// Writes interleaved samples into a new block.
+Clip blockOf(const std::vector<Sample>& samples, int channels) {
+  Clip clip;
+  {
+    auto writer = makeRef<BlockWriter>(clip, kRate, channels);
+    writer->write(samples.data(), int32_t(samples.size() / size_t(channels)));
+  }
+  return clip;
+}
+
+// The test documents, made when a screen first needs them.
+class Fixtures {
+ public:
+  // One minute of speech-like stereo.
+  const Clip& speech() {
+    if (speech_.segments.empty()) {
+      speech_ = blockOf(testing::speechLike(kRate, int64_t{60} * kRate, 2, 11), 2);
+    }
+    return speech_;
+  }
+  // An hour of music-like stereo: four pieces of 90 seconds, each played ten times at different
+  // levels with short gaps, as an album would have them. The hour lies on disk as four blocks
+  // that its Segments share.
+  const Clip& music() {
+    if (music_.segments.empty()) {
+      std::vector<Clip> pieces;
+      for (uint32_t seed = 1; seed <= 4; ++seed)
+        pieces.push_back(blockOf(testing::musicLike(kRate, int64_t{90} * kRate, 2, seed), 2));
+      music_.channels = 2;
+      const int64_t hour = int64_t{3600} * kRate;
+      int64_t at = 0;
+      for (int i = 0; at < hour; ++i) {
+        Segment s = pieces[size_t(i * 3 % 4)].segments[0];
+        s.length = int32_t(std::min<int64_t>(s.length - (i * 7919 % 20) * kRate / 4, hour - at));
+        s.gain = int32_t(kUnityGain * (0.55 + 0.45 * ((i * 5) % 7) / 6.0));
+        music_.segments.push_back(s);
+        at += s.length;
+        if (at + kRate < hour) {
+          music_.segments.push_back(Segment::silence(kRate));
+          at += kRate;
+        }
+      }
+    }
+    return music_;
+  }
+
+ private:
+  Clip speech_, music_;
+};
+
+// A document over a clip with a selection, a cursor and two bookmarks.
+Ref<WaveDocument> documentOf(const Clip& audio, int mode, bool verticalZoom) {
+  auto document = WaveDocument::createUntitled(1, kRate, 2);
+  document->audio = audio;
+  const int32_t length = audio.length();
+  document->selectionStart = int32_t(int64_t{length} * 22 / 100);
+  document->selectionEnd = int32_t(int64_t{length} * 37 / 100);
+  document->cursor = int32_t(int64_t{length} * 55 / 100);
+  document->waveFormMode = mode;
+  document->verticalZoom = verticalZoom;
+  document->markers.push_back(
+      view::makeBookmark({"Intro", {150, 60, 200}}, int64_t{length} * 8 / 100, kRate, 1));
+  document->markers.push_back(
+      view::makeBookmark({"Chorus", {40, 170, 60}}, int64_t{length} * 71 / 100, kRate, 2));
+  return document;
+}
+
+QImage grabPane(view::ui::DocumentPane& pane) {
+  pane.resize(kWidth, kHeight);
+  pane.show();
+  for (int i = 0; i < 10; ++i) {
+    pane.waveModel().worker().waitIdle(60000);
+    QCoreApplication::processEvents();
+  }
+  return pane.grab().toImage();
+}
+
+struct Options {
+  bool music = false;
+  int mode = 0;
+  bool classic = false;
+  bool verticalZoom = false;
+  double visibleSeconds = 0;  // 0: the whole document
+  double startSeconds = -1;   // where the visible range starts; −1: a third before the cursor
+};
+
+QImage documentWindow(Fixtures& fixtures, const Options& o) {
+  view::ui::DocumentPane pane;
+  pane.resize(kWidth, kHeight);
+  auto document =
+      documentOf(o.music ? fixtures.music() : fixtures.speech(), o.mode, o.verticalZoom);
+  pane.setDocument(document);
+  pane.setCaption(o.music ? "album.wav" : "speech.wav");
+  pane.setClassicColours(o.classic);
+  if (o.visibleSeconds > 0) {
+    const int64_t length = int64_t(o.visibleSeconds * kRate);
+    const int64_t start =
+        o.startSeconds >= 0 ? int64_t(o.startSeconds * kRate) : document->cursor - length / 3;
+    pane.display().setVisibleRange(start, start + length);
+    pane.refresh(false);
+  }
+  return grabPane(pane);
+}
+
+QImage editBookmarkDialog(Fixtures&) {
+  view::ui::EditBookmarkDialog dialog({"Chorus", {40, 170, 60}});
+  dialog.show();
+  QCoreApplication::processEvents();
+  return dialog.grab().toImage();
+}
+
+using Render = std::function<QImage(Fixtures&)>;
+
+std::vector<std::pair<std::string, Render>> screens() {
+  std::vector<std::pair<std::string, Render>> list;
+  for (bool music : {false, true}) {
+    for (int mode : {0, 1, 2}) {
+      for (bool classic : {false, true}) {
+        const std::string name = std::string("wave-") + (music ? "music" : "speech") + "-mode" +
+                                 std::to_string(mode) + (classic ? "-classic" : "-standard");
+        list.emplace_back(name, [=](Fixtures& f) {
+          return documentWindow(f, {music, mode, classic, false, 0});
+        });
+      }
+    }
+  }
+  list.emplace_back("wave-speech-zoomed", [](Fixtures& f) {
+    return documentWindow(f, {false, 0, false, false, 3.0});
+  });
+  list.emplace_back("wave-speech-samples", [](Fixtures& f) {
+    return documentWindow(f, {false, 0, false, false, 0.012, 33.18});
+  });
+  list.emplace_back("wave-speech-vertical-zoom", [](Fixtures& f) {
+    return documentWindow(f, {false, 0, false, true, 3.0});
+  });
+  list.emplace_back("edit-bookmark-dialog", editBookmarkDialog);
+  return list;
+}
+
+}  // namespace
+}  // namespace quillon::screens
+
+int main(int argc, char** argv) {
+  using namespace quillon::screens;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const QStringList arguments = app.arguments().mid(1);
+  if (arguments.value(0) == "--list") {
+    for (const auto& [name, render] : screens())
+      std::printf("%s\n", name.c_str());
+    return 0;
+  }
+  if (arguments.isEmpty()) {
+    std::fprintf(stderr, "usage: quillon-screens OUTPUT_FOLDER [SCREEN...] | --list\n");
+    return 2;
+  }
+  const QString folder = arguments[0];
+  QDir().mkpath(folder);
+  const QStringList wanted = arguments.mid(1);
+  quillon::testing::TempEnvironment environment;  // block files and settings of its own
+  Fixtures fixtures;
+  int written = 0;
+  for (const auto& [name, render] : screens()) {
+    if (!wanted.isEmpty() && !wanted.contains(QString::fromStdString(name))) continue;
+    const QString path = folder + "/" + QString::fromStdString(name) + ".png";
+    if (!render(fixtures).save(path, "PNG")) {
+      std::fprintf(stderr, "quillon-screens: cannot write %s\n", qPrintable(path));
+      return 1;
+    }
+    std::printf("%s\n", qPrintable(path));
+    ++written;
+  }
+  if (written == 0) {
+    std::fprintf(stderr, "quillon-screens: no such screen\n");
+    return 2;
+  }
+  return 0;
+}

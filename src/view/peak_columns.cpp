@@ -129,9 +129,9 @@ bool computeSampleColumns(SampleSource& source, const ColumnScale& scale, const 
 bool computeFileColumns(ClipPeakReader& reader, const ColumnScale& scale, const PeakStyle& style,
                         int64_t first, int64_t count, uint8_t* upper, uint8_t* lower,
                         const StopCheck& stop) {
-  std::memset(upper, 0, size_t(std::max<int64_t>(count, 0)));
-  std::memset(lower, 0, size_t(std::max<int64_t>(count, 0)));
   if (count <= 0) return true;
+  std::memset(upper, 0, size_t(count));
+  std::memset(lower, 0, size_t(count));
   const int ch = reader.channels();
   const int stride = ch * 2;
   const bool split = style.splitsChannels();

@@ -511,10 +511,10 @@ void Player::tell(F&& f) {
   }
   // A listener may remove itself (or another) while it is told.
   const auto table = listeners_;
-  for (const auto& [listener, user] : table) {
+  for (const auto& told : table) {
     const bool still = std::any_of(listeners_.begin(), listeners_.end(),
-                                   [&](const auto& entry) { return entry.first == listener; });
-    if (still) f(listener, user);
+                                   [&](const auto& entry) { return entry.first == told.first; });
+    if (still) f(told.first, told.second);
   }
 }
 

@@ -41,9 +41,10 @@ const Mp3Fixture kFixtures[] = {
 const std::string& file(const char* name) {
   static TempEnvironment env;
   static std::map<std::string, std::string> paths;
-  auto [at, fresh] = paths.try_emplace(name);
+  const auto [at, fresh] = paths.try_emplace(name);
+  const std::string& key = at->first;
   const auto fixture = std::find_if(std::begin(kFixtures), std::end(kFixtures),
-                                    [&](const Mp3Fixture& f) { return at->first == f.name; });
+                                    [&](const Mp3Fixture& f) { return key == f.name; });
   if (!fresh || fixture == std::end(kFixtures) || !haveTool("sox") || !haveTool("lame"))
     return at->second;
   const std::string base = env.root() + "/" + name, wav = base + ".wav";

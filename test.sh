@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Quillon and runs every test: the normal build first (Release, as
-# packagers build it), then the AddressSanitizer/UndefinedBehaviorSanitizer build (Debug).
+# packagers build it), then the AddressSanitizer/UndefinedBehaviorSanitizer build (Debug, clang)
+# and a few seconds of each fuzz target from that build.
 # `./test.sh --fast` skips the sanitizer build. Warnings are errors in all of them.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -23,19 +24,16 @@ run_suite() {
 }
 
 # A few seconds of libFuzzer per target, from the checked-in seeds (tools/fuzz.sh for long runs).
+# The targets come from the sanitizer build, whose libraries are instrumented for them.
 fuzz_smoke() {
   echo "== fuzz smoke" >&2
-  cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
-    -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON -DQUILLON_SANITIZE=ON -DQUILLON_BUILD_BENCH=OFF \
-    -DQUILLON_WERROR=ON >/dev/null
   local targets
   targets=$(sed -n 's/^quillon_fuzz_target(\([a-z0-9_]*\).*/\1/p' tests/fuzz/CMakeLists.txt)
-  cmake --build build-fuzz --target $targets
   local work
   work=$(mktemp -d)
   for target in $targets; do
     mkdir -p "$work/$target"
-    "build-fuzz/tests/fuzz/$target" -max_total_time=5 -artifact_prefix="$work/" \
+    "build-sanitize/tests/fuzz/$target" -max_total_time=5 -artifact_prefix="$work/" \
       "$work/$target" "tests/fuzz/corpus/$target" 2>"$work/$target.log" ||
       { cat "$work/$target.log" >&2; echo "fuzz target $target failed" >&2; exit 1; }
   done
@@ -44,7 +42,9 @@ fuzz_smoke() {
 
 run_suite build -DCMAKE_BUILD_TYPE=Release -DQUILLON_WERROR=ON
 if [ $fast -eq 0 ]; then
-  run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DQUILLON_BUILD_BENCH=OFF \
+  # clang, so that the same build also links the libFuzzer targets (one build instead of two).
+  run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
+    -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_SANITIZE=ON -DQUILLON_FUZZ=ON -DQUILLON_BUILD_BENCH=OFF \
     -DQUILLON_WERROR=ON
   fuzz_smoke
 fi

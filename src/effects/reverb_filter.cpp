@@ -84,13 +84,13 @@ ReverbFilter::ReverbFilter(Ref<SampleSource> inner, int32_t decayMs, int32_t pre
     // Only the first (block + overlap) frames of a diffuser are ever written or read.
     diffuserWords_ = size_t((kBlockFrames + kDiffuserOverlap) * ch);
     accumulator_.reset(new (std::nothrow) Sample[accumulatorWords_]());
-    input_.reset(new (std::nothrow) Sample[size_t(kBlockFrames * ch)]());
-    for (auto& d : diffused_)
-      d.reset(new (std::nothrow) Sample[diffuserWords_]());
+    input_.allocate(size_t(kBlockFrames * ch));
+    for (PaddedWords& d : diffused_)
+      d.allocate(diffuserWords_);
   }
   const bool allocated =
-      accumulator_ && input_ &&
-      std::all_of(diffused_.begin(), diffused_.end(), [](auto& d) { return bool(d); });
+      accumulator_ && input_.words &&
+      std::all_of(diffused_.begin(), diffused_.end(), [](auto& d) { return bool(d.words); });
   if (!allocated) {
     accumulator_.reset();
     setStatus(kSourceInnerFailed);
@@ -107,7 +107,7 @@ int32_t ReverbFilter::read(Sample* buffer, int32_t frames) {
   bool failed = false;
   for (int32_t done = 0; done < frames;) {
     const int32_t n = std::min(frames - done, kBlockFrames);
-    if (inner_->read(input_.get(), n) < 0) failed = true;
+    if (inner_->read(input_.words, n) < 0) failed = true;
     processBlock(buffer + size_t(done) * ch, n);
     done += n;
   }
@@ -117,7 +117,7 @@ int32_t ReverbFilter::read(Sample* buffer, int32_t frames) {
 void ReverbFilter::processBlock(Sample* out, int32_t frames) {
   const size_t ch = channels();
   const size_t words = size_t(frames) * ch;
-  const Sample* in = input_.get();
+  Sample* in = input_.words;
   Sample* acc = accumulator_.get();
   const DecibelTable& db = DecibelTable::instance();
 
@@ -166,32 +166,49 @@ void ReverbFilter::processBlock(Sample* out, int32_t frames) {
     }
     fast = fast && bound <= std::numeric_limits<int32_t>::max();
 
-    // Early reflections, scaled with the level of this block.
-    for (size_t k = 0; k < reflections_.size(); ++k) {
-      if (reflectionGains[k] == 0) continue;
-      mixInto(acc + ch * size_t(reflections_[k].delay), in, words, reflectionGains[k], peak, fast);
-    }
-    // Diffusion: five unit-gain taps per diffuser, per channel. Saturating sums depend on their
-    // order, so the slow way goes word by word, tap by tap.
     const size_t sectionWords = size_t(sectionFrames) * ch;
-    for (size_t d = 0; d < kDiffusers.size(); ++d) {
-      Sample* diffused = diffused_[d].get();
-      const std::array<int32_t, 5>& taps = kDiffusers[d].taps;
-      std::fill_n(diffused, sectionWords, 0);
-      if (fast) {
-        for (int32_t tap : taps)
+    if (fast) {
+      // Reflections and late echoes are taps added all at once, in any order: no sum leaves 32
+      // bits.
+      taps_.clear();
+      std::fill_n(in + words, kDelayTapPadding, 0);  // what the last taps read past the block
+      for (size_t k = 0; k < reflections_.size(); ++k) {
+        if (reflectionGains[k] != 0) {
+          taps_.push_back(
+              {in, ch * size_t(reflections_[k].delay), words, reflectionGains[k], peak});
+        }
+      }
+      for (size_t d = 0; d < kDiffusers.size(); ++d) {
+        Sample* diffused = diffused_[d].words;
+        std::fill_n(diffused, sectionWords + kDelayTapPadding, 0);
+        for (int32_t tap : kDiffusers[d].taps)
           mixAddedUnchecked(diffused + ch * size_t(tap), in, words);
-      } else {
+        for (const LateEcho& echo : echoes[d]) {
+          taps_.push_back(
+              {diffused, ch * size_t(echo.offset), sectionWords, echo.gain, diffusedPeak});
+        }
+      }
+      tapMixer_.add(acc, taps_.data(), taps_.size());
+    } else {
+      // Saturating sums depend on their order: early reflections, scaled with the level of this
+      // block, then for each diffuser its five unit-gain taps, word by word, tap by tap, and its
+      // late echoes.
+      for (size_t k = 0; k < reflections_.size(); ++k) {
+        if (reflectionGains[k] == 0) continue;
+        mixScaled(acc + ch * size_t(reflections_[k].delay), in, words, reflectionGains[k]);
+      }
+      for (size_t d = 0; d < kDiffusers.size(); ++d) {
+        Sample* diffused = diffused_[d].words;
+        std::fill_n(diffused, sectionWords, 0);
         for (size_t i = 0; i < words; ++i) {
-          for (int32_t tap : taps) {
+          for (int32_t tap : kDiffusers[d].taps) {
             Sample& at = diffused[i + ch * size_t(tap)];
             at = saturated(int64_t{at} + in[i]);
           }
         }
+        for (const LateEcho& echo : echoes[d])
+          mixScaled(acc + ch * size_t(echo.offset), diffused, sectionWords, echo.gain);
       }
-      for (const LateEcho& echo : echoes[d])
-        mixInto(acc + ch * size_t(echo.offset), diffused, sectionWords, echo.gain, diffusedPeak,
-                fast);
     }
   }
 
@@ -214,13 +231,10 @@ void ReverbFilter::processBlock(Sample* out, int32_t frames) {
   std::fill_n(acc + accumulatorWords_ - words, words, 0);
 }
 
-void ReverbFilter::mixInto(Sample* at, const Sample* source, size_t count, int32_t gain,
-                           int64_t peak, bool fast) const {
-  if (fast) {
-    mixScaledUnchecked(at, source, count, gain, peak);
-  } else {
-    mixScaled(at, source, count, gain);
-  }
+bool ReverbFilter::PaddedWords::allocate(size_t count) {
+  storage.reset(new (std::nothrow) Sample[count + 2 * kDelayTapPadding]());
+  words = storage ? storage.get() + kDelayTapPadding : nullptr;
+  return words != nullptr;
 }
 
 ReverbDescriptor::ReverbDescriptor(int32_t decayMs, int32_t predelayMs, int32_t diffusionPercent,

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "effects/delay_tap_mixer.h"
 #include "effects/effect_descriptor.h"
 #include "effects/effect_filter.h"
 
@@ -55,10 +56,13 @@ class ReverbFilter : public EffectFilter {
   };
 
   void processBlock(Sample* out, int32_t frames);
-  // Adds `source` × gain into the accumulator at `at`; 32-bit lanes when `fast`, which needs
-  // `peak` of the source.
-  void mixInto(Sample* at, const Sample* source, size_t count, int32_t gain, int64_t peak,
-               bool fast) const;
+
+  // Words with zeros before and after them, which the mixing of whole lines reads.
+  struct PaddedWords {
+    std::unique_ptr<Sample[]> storage;
+    Sample* words = nullptr;
+    bool allocate(size_t count);
+  };
 
   int32_t decayFrames_ = 0;
   int32_t predelayFrames_ = 0;
@@ -70,9 +74,12 @@ class ReverbFilter : public EffectFilter {
   size_t accumulatorWords_ = 0;
   size_t diffuserWords_ = 0;
   std::unique_ptr<Sample[]> accumulator_;
-  std::unique_ptr<Sample[]> input_;
-  std::array<std::unique_ptr<Sample[]>, 3> diffused_;
-  std::array<std::vector<LateEcho>, 3> lateEchoes_;  // this block's, kept for their capacity
+  PaddedWords input_;
+  std::array<PaddedWords, 3> diffused_;
+  // This block's, kept for their capacity.
+  std::array<std::vector<LateEcho>, 3> lateEchoes_;
+  std::vector<DelayTap> taps_;
+  DelayTapMixer tapMixer_;
 };
 
 // "Reverb": decay and pre-delay in milliseconds, diffusion in percent, wet and dry levels in dB

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
 
 #if defined(__x86_64__)
@@ -59,17 +60,17 @@ bool isNarrow(int32_t gain, int64_t peak) {
 }
 
 // Opens the taps whose stretch has begun and closes the ones that ended before `t`.
-void moveWindow(const std::vector<PreparedTap>& taps, size_t& next, size_t t, size_t stretch,
+void moveWindow(const PreparedTap*& next, const PreparedTap* last, size_t t, size_t stretch,
                 std::vector<const PreparedTap*>& active) {
-  for (; next < taps.size() && taps[next].offset < t + stretch; ++next)
-    active.push_back(&taps[next]);
+  for (; next < last && next->offset < t + stretch; ++next)
+    active.push_back(next);
   std::erase_if(active, [t](const PreparedTap* tap) { return tap->end <= t; });
 }
 
-size_t endOf(const std::vector<PreparedTap>& taps) {
+size_t endOf(const PreparedTap* first, const PreparedTap* last) {
   size_t end = 0;
-  for (const PreparedTap& tap : taps)
-    end = std::max(end, tap.end);
+  for (const PreparedTap* tap = first; tap < last; ++tap)
+    end = std::max(end, tap->end);
   return end;
 }
 
@@ -142,17 +143,18 @@ struct Avx512Lanes {
 // it is stored once. A tap that covers only part of a stretch reads the zeros around its source
 // for the rest. The last, partial stretch goes word by word.
 template <class Lanes>
-void addUpperInStretches(Sample* mix, const std::vector<PreparedTap>& taps,
+void addUpperInStretches(Sample* mix, const PreparedTap* first, const PreparedTap* last,
                          std::vector<const PreparedTap*>& active) {
   using Words = typename Lanes::Words;
   constexpr size_t kVectors = Lanes::kUpperVectors, kLanes = sizeof(Words) / sizeof(Sample);
   constexpr size_t kStretch = kLanes * kVectors;
   static_assert(kStretch <= kDelayTapPadding);
-  const size_t end = endOf(taps);
+  const size_t end = endOf(first, last);
   active.clear();
-  size_t next = 0, t = taps.empty() ? 0 : taps[0].offset;
+  const PreparedTap* next = first;
+  size_t t = first < last ? first->offset : 0;
   for (; t + kStretch <= end; t += kStretch) {
-    moveWindow(taps, next, t, kStretch, active);
+    moveWindow(next, last, t, kStretch, active);
     Words sums[kVectors];
 #pragma GCC unroll 16
     for (size_t k = 0; k < kVectors; ++k)
@@ -188,12 +190,12 @@ void addUpperInStretches(Sample* mix, const std::vector<PreparedTap>& taps,
     for (size_t k = 0; k < kVectors; ++k)
       std::memcpy(mix + t + k * kLanes, &sums[k], sizeof(Words));
   }
-  for (const PreparedTap& tap : taps) {
-    const bool narrow = tap.kind != TapKind::kWide;
-    for (size_t at = std::max(t, tap.offset); at < tap.end; ++at) {
-      const Sample v = tap.source[at - tap.offset];
-      mix[at] += upperProduct(tap.high, v, narrow);
-      if (tap.kind != TapKind::kUpper) mix[at] += lowProduct(tap.low, v);
+  for (const PreparedTap* tap = first; tap < last; ++tap) {
+    const bool narrow = tap->kind != TapKind::kWide;
+    for (size_t at = std::max(t, tap->offset); at < tap->end; ++at) {
+      const Sample v = tap->source[at - tap->offset];
+      mix[at] += upperProduct(tap->high, v, narrow);
+      if (tap->kind != TapKind::kUpper) mix[at] += lowProduct(tap->low, v);
     }
   }
 }
@@ -201,17 +203,18 @@ void addUpperInStretches(Sample* mix, const std::vector<PreparedTap>& taps,
 // The 16-bit pass, in the same stretches; the sums are widened into the mix whenever the bounds
 // of the next tap's products could carry them beyond 16 bits, and at the end of the stretch.
 template <class Lanes>
-void addLowerInStretches(Sample* mix, const std::vector<PreparedTap>& taps,
+void addLowerInStretches(Sample* mix, const PreparedTap* first, const PreparedTap* last,
                          std::vector<const PreparedTap*>& active) {
   using Halves = typename Lanes::Halves;
   constexpr size_t kVectors = Lanes::kLowerVectors, kLanes = sizeof(Halves) / sizeof(int16_t);
   constexpr size_t kStretch = kLanes * kVectors;
   static_assert(kStretch <= kHalvedPadding);
-  const size_t end = endOf(taps);
+  const size_t end = endOf(first, last);
   active.clear();
-  size_t next = 0, t = taps.empty() ? 0 : taps[0].offset;
+  const PreparedTap* next = first;
+  size_t t = first < last ? first->offset : 0;
   for (; t + kStretch <= end; t += kStretch) {
-    moveWindow(taps, next, t, kStretch, active);
+    moveWindow(next, last, t, kStretch, active);
     Halves sums[kVectors];
 #pragma GCC unroll 16
     for (size_t k = 0; k < kVectors; ++k)
@@ -235,24 +238,44 @@ void addLowerInStretches(Sample* mix, const std::vector<PreparedTap>& taps,
     for (size_t k = 0; k < kVectors; ++k)
       Lanes::addWidened(mix + t + k * kLanes, sums[k]);
   }
-  for (const PreparedTap& tap : taps) {
-    for (size_t at = std::max(t, tap.offset); at < tap.end; ++at)
-      mix[at] += lowProduct(tap.low, tap.source[at - tap.offset]);
+  for (const PreparedTap* tap = first; tap < last; ++tap) {
+    for (size_t at = std::max(t, tap->offset); at < tap->end; ++at)
+      mix[at] += lowProduct(tap->low, tap->source[at - tap->offset]);
+  }
+}
+
+// Both passes, one source at a time: the taps of one source read overlapping parts of it, which
+// then come from the nearest cache.
+template <class Lanes>
+void addInStretches(Sample* mix, const std::vector<PreparedTap>& upper,
+                    const std::vector<PreparedTap>& lower,
+                    std::vector<const PreparedTap*>& active) {
+  for (const PreparedTap* first = upper.data(); first < upper.data() + upper.size();) {
+    const PreparedTap* last = first;
+    while (last < upper.data() + upper.size() && last->source == first->source)
+      ++last;
+    addUpperInStretches<Lanes>(mix, first, last, active);
+    first = last;
+  }
+  for (const PreparedTap* first = lower.data(); first < lower.data() + lower.size();) {
+    const PreparedTap* last = first;
+    while (last < lower.data() + lower.size() && last->doubledHighs == first->doubledHighs)
+      ++last;
+    addLowerInStretches<Lanes>(mix, first, last, active);
+    first = last;
   }
 }
 
 __attribute__((target("avx2"), flatten)) void addInStretchesAvx2(
     Sample* mix, const std::vector<PreparedTap>& upper, const std::vector<PreparedTap>& lower,
     std::vector<const PreparedTap*>& active) {
-  addUpperInStretches<Avx2Lanes>(mix, upper, active);
-  addLowerInStretches<Avx2Lanes>(mix, lower, active);
+  addInStretches<Avx2Lanes>(mix, upper, lower, active);
 }
 
 __attribute__((target("avx512f,avx512bw"), flatten)) void addInStretchesAvx512(
     Sample* mix, const std::vector<PreparedTap>& upper, const std::vector<PreparedTap>& lower,
     std::vector<const PreparedTap*>& active) {
-  addUpperInStretches<Avx512Lanes>(mix, upper, active);
-  addLowerInStretches<Avx512Lanes>(mix, lower, active);
+  addInStretches<Avx512Lanes>(mix, upper, lower, active);
 }
 
 #endif
@@ -332,9 +355,16 @@ void DelayTapMixer::prepare(const DelayTap* taps, size_t count) {
     }
     if (high != 0 || prepared.kind != TapKind::kUpper) upperTaps_.push_back(prepared);
   }
-  auto byOffset = [](const PreparedTap& a, const PreparedTap& b) { return a.offset < b.offset; };
-  std::sort(upperTaps_.begin(), upperTaps_.end(), byOffset);
-  std::sort(lowerTaps_.begin(), lowerTaps_.end(), byOffset);
+  std::sort(upperTaps_.begin(), upperTaps_.end(), [](const PreparedTap& a, const PreparedTap& b) {
+    if (a.source != b.source) return std::less<const Sample*>()(a.source, b.source);
+    return a.offset < b.offset;
+  });
+  std::sort(lowerTaps_.begin(), lowerTaps_.end(), [](const PreparedTap& a, const PreparedTap& b) {
+    if (a.doubledHighs != b.doubledHighs) {
+      return std::less<const int16_t*>()(a.doubledHighs, b.doubledHighs);
+    }
+    return a.offset < b.offset;
+  });
 }
 
 }  // namespace quillon

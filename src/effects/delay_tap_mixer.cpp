@@ -76,8 +76,10 @@ size_t endOf(const PreparedTap* first, const PreparedTap* last) {
 
 #if defined(__x86_64__)
 
+typedef int16_t NarrowWords8 __attribute__((vector_size(16)));
 typedef int32_t Words8 __attribute__((vector_size(32)));
 typedef int16_t Halves16 __attribute__((vector_size(32)));
+typedef int16_t NarrowWords16 __attribute__((vector_size(32)));
 typedef int32_t Words16 __attribute__((vector_size(64)));
 typedef int16_t Halves32 __attribute__((vector_size(64)));
 
@@ -86,6 +88,7 @@ typedef int16_t Halves32 __attribute__((vector_size(64)));
 // that the sums of a stretch stay in registers.
 struct Avx2Lanes {
   using Words = Words8;
+  using NarrowWords = NarrowWords8;  // as many 16-bit lanes as Words has
   using Halves = Halves16;
   static constexpr size_t kUpperVectors = 4;  // 32 words a stretch
   static constexpr size_t kLowerVectors = 8;  // 128 words a stretch
@@ -112,6 +115,7 @@ struct Avx2Lanes {
 
 struct Avx512Lanes {
   using Words = Words16;
+  using NarrowWords = NarrowWords16;
   using Halves = Halves32;
   static constexpr size_t kUpperVectors = 8;   // 128 words a stretch
   static constexpr size_t kLowerVectors = 16;  // 512 words a stretch
@@ -244,12 +248,31 @@ void addLowerInStretches(Sample* mix, const PreparedTap* first, const PreparedTa
   }
 }
 
+// 2 × (v >> 12) of a source's words, as 16-bit words.
+template <class Lanes>
+void halve(const Sample* source, size_t count, int16_t* to) {
+  using Words = typename Lanes::Words;
+  using NarrowWords = typename Lanes::NarrowWords;
+  constexpr size_t kLanes = sizeof(Words) / sizeof(Sample);
+  size_t i = 0;
+  for (; i + kLanes <= count; i += kLanes) {
+    Words v;
+    std::memcpy(&v, source + i, sizeof v);
+    const NarrowWords h = __builtin_convertvector((v >> 12) * 2, NarrowWords);
+    std::memcpy(to + i, &h, sizeof h);
+  }
+  for (; i < count; ++i)
+    to[i] = int16_t(2 * (source[i] >> 12));
+}
+
 // Both passes, one source at a time: the taps of one source read overlapping parts of it, which
 // then come from the nearest cache.
 template <class Lanes>
 void addInStretches(Sample* mix, const std::vector<PreparedTap>& upper,
-                    const std::vector<PreparedTap>& lower,
-                    std::vector<const PreparedTap*>& active) {
+                    const std::vector<PreparedTap>& lower, std::vector<const PreparedTap*>& active,
+                    std::vector<DelayTapMixer::HalvedSource>& halved, size_t halvedCount) {
+  for (size_t h = 0; h < halvedCount; ++h)
+    halve<Lanes>(halved[h].source, halved[h].count, halved[h].storage.data() + kHalvedPadding);
   for (const PreparedTap* first = upper.data(); first < upper.data() + upper.size();) {
     const PreparedTap* last = first;
     while (last < upper.data() + upper.size() && last->source == first->source)
@@ -268,14 +291,16 @@ void addInStretches(Sample* mix, const std::vector<PreparedTap>& upper,
 
 __attribute__((target("avx2"), flatten)) void addInStretchesAvx2(
     Sample* mix, const std::vector<PreparedTap>& upper, const std::vector<PreparedTap>& lower,
-    std::vector<const PreparedTap*>& active) {
-  addInStretches<Avx2Lanes>(mix, upper, lower, active);
+    std::vector<const PreparedTap*>& active, std::vector<DelayTapMixer::HalvedSource>& halved,
+    size_t halvedCount) {
+  addInStretches<Avx2Lanes>(mix, upper, lower, active, halved, halvedCount);
 }
 
 __attribute__((target("avx512f,avx512bw"), flatten)) void addInStretchesAvx512(
     Sample* mix, const std::vector<PreparedTap>& upper, const std::vector<PreparedTap>& lower,
-    std::vector<const PreparedTap*>& active) {
-  addInStretches<Avx512Lanes>(mix, upper, lower, active);
+    std::vector<const PreparedTap*>& active, std::vector<DelayTapMixer::HalvedSource>& halved,
+    size_t halvedCount) {
+  addInStretches<Avx512Lanes>(mix, upper, lower, active, halved, halvedCount);
 }
 
 #endif
@@ -302,9 +327,9 @@ void DelayTapMixer::add(Sample* mix, const DelayTap* taps, size_t count, MixLane
   if (lanes != MixLanes::kScalar) {
     prepare(taps, count);
     if (lanes == MixLanes::kAvx512) {
-      addInStretchesAvx512(mix, upperTaps_, lowerTaps_, active_);
+      addInStretchesAvx512(mix, upperTaps_, lowerTaps_, active_, halved_, halvedCount_);
     } else {
-      addInStretchesAvx2(mix, upperTaps_, lowerTaps_, active_);
+      addInStretchesAvx2(mix, upperTaps_, lowerTaps_, active_, halved_, halvedCount_);
     }
     return;
   }
@@ -322,7 +347,8 @@ void DelayTapMixer::add(Sample* mix, const DelayTap* taps, size_t count, MixLane
 void DelayTapMixer::prepare(const DelayTap* taps, size_t count) {
   upperTaps_.clear();
   lowerTaps_.clear();
-  size_t halvedCount = 0;
+  size_t& halvedCount = halvedCount_;
+  halvedCount = 0;
   for (const DelayTap* tap = taps; tap < taps + count; ++tap) {
     const int32_t high = tap->gain >> 12, low = tap->gain & 0xFFF;
     const bool narrow = isNarrow(tap->gain, tap->peak);
@@ -343,9 +369,6 @@ void DelayTapMixer::prepare(const DelayTap* taps, size_t count) {
         int16_t* words = halved.storage.data();
         std::fill_n(words, kHalvedPadding, 0);
         std::fill_n(words + kHalvedPadding + tap->count, kHalvedPadding, 0);
-        words += kHalvedPadding;
-        for (size_t i = 0; i < tap->count; ++i)
-          words[i] = int16_t(2 * (tap->source[i] >> 12));
         ++halvedCount;
       }
       prepared.doubledHighs = halved_[h].storage.data() + kHalvedPadding;

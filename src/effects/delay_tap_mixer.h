@@ -55,6 +55,7 @@ class DelayTapMixer {
   std::vector<PreparedTap> upperTaps_;  // in 32-bit lanes, by offset
   std::vector<PreparedTap> lowerTaps_;  // low products in 16-bit lanes, by offset
   std::vector<HalvedSource> halved_;
+  size_t halvedCount_ = 0;  // of halved_ in use
   std::vector<const PreparedTap*> active_;
 };
 

@@ -83,7 +83,7 @@ ReverbFilter::ReverbFilter(Ref<SampleSource> inner, int32_t decayMs, int32_t pre
     accumulatorWords_ = size_t(words);
     // Only the first (block + overlap) frames of a diffuser are ever written or read.
     diffuserWords_ = size_t((kBlockFrames + kDiffuserOverlap) * ch);
-    accumulator_.reset(new (std::nothrow) Sample[accumulatorWords_]());
+    accumulator_.reset(new (std::nothrow) Sample[2 * accumulatorWords_]());
     input_.allocate(size_t(kBlockFrames * ch));
     for (PaddedWords& d : diffused_)
       d.allocate(diffuserWords_);
@@ -118,7 +118,7 @@ void ReverbFilter::processBlock(Sample* out, int32_t frames) {
   const size_t ch = channels();
   const size_t words = size_t(frames) * ch;
   Sample* in = input_.words;
-  Sample* acc = accumulator_.get();
+  Sample* acc = accumulator_.get() + accumulatorStart_;
   const DecibelTable& db = DecibelTable::instance();
 
   const int level = blockLevel(in, words);
@@ -151,20 +151,25 @@ void ReverbFilter::processBlock(Sample* out, int32_t frames) {
     // Every sum fits 32 bits when the accumulator's peak plus the bounds of everything added
     // to one word does; then the 32-bit lanes give exactly the saturating result.
     const int64_t diffusedPeak = 5 * peak;  // a diffused word sums at most five input words
-    int64_t bound = peakMagnitude(acc, accumulatorWords_);
+    int64_t added = 0;
     bool fast = diffusedPeak <= std::numeric_limits<int32_t>::max();
     for (int32_t g : reflectionGains) {
       if (g == 0) continue;
-      bound += scaledBound(g, peak);
+      added += scaledBound(g, peak);
       fast = fast && scalesIn32Bits(g, peak);
     }
     for (const auto& list : echoes) {
       for (const LateEcho& echo : list) {
-        bound += scaledBound(echo.gain, diffusedPeak);
+        added += scaledBound(echo.gain, diffusedPeak);
         fast = fast && scalesIn32Bits(echo.gain, diffusedPeak);
       }
     }
-    fast = fast && bound <= std::numeric_limits<int32_t>::max();
+    // The accumulator's bound grows with what is added; it is measured again only when it
+    // would decide against the fast way.
+    if (accumulatorBound_ + added > std::numeric_limits<int32_t>::max())
+      accumulatorBound_ = peakMagnitude(acc, accumulatorWords_);
+    fast = fast && accumulatorBound_ + added <= std::numeric_limits<int32_t>::max();
+    accumulatorBound_ = std::min(accumulatorBound_ + added, int64_t{1} << 31);
 
     const size_t sectionWords = size_t(sectionFrames) * ch;
     if (fast) {
@@ -226,9 +231,17 @@ void ReverbFilter::processBlock(Sample* out, int32_t frames) {
       out[i] = saturated(int64_t{splitMultiply(wetGain_, acc[i])} + splitMultiply(dryGain_, in[i]));
     }
   }
-  // The accumulator moves down by one block.
-  std::memmove(acc, acc + words, (accumulatorWords_ - words) * sizeof(Sample));
-  std::fill_n(acc + accumulatorWords_ - words, words, 0);
+  // The accumulator moves down by one block: the words past its end are still zero, until they
+  // run out.
+  accumulatorStart_ += words;
+  if (accumulatorStart_ + accumulatorWords_ > 2 * accumulatorWords_) {
+    Sample* storage = accumulator_.get();
+    std::memmove(storage, storage + accumulatorStart_,
+                 (2 * accumulatorWords_ - accumulatorStart_) * sizeof(Sample));
+    std::fill(storage + 2 * accumulatorWords_ - accumulatorStart_, storage + 2 * accumulatorWords_,
+              0);
+    accumulatorStart_ = 0;
+  }
 }
 
 bool ReverbFilter::PaddedWords::allocate(size_t count) {

@@ -71,7 +71,12 @@ class ReverbFilter : public EffectFilter {
   int32_t wetGain_;
   int32_t dryGain_;
   std::array<Reflection, kReflectionCount> reflections_{};
+  // The accumulator is a window of accumulatorWords_ into storage twice as long, which slides
+  // down by one block per read and is moved back to the start only when it reaches the end.
   size_t accumulatorWords_ = 0;
+  size_t accumulatorStart_ = 0;
+  // No word of the accumulator is larger in magnitude.
+  int64_t accumulatorBound_ = 0;
   size_t diffuserWords_ = 0;
   std::unique_ptr<Sample[]> accumulator_;
   PaddedWords input_;

@@ -193,7 +193,7 @@ void ReverbFilter::processBlock(Sample* out, int32_t frames) {
               {diffused, ch * size_t(echo.offset), sectionWords, echo.gain, diffusedPeak});
         }
       }
-      tapMixer_.add(acc, taps_.data(), taps_.size());
+      tapMixer_.add(acc, taps_.data(), taps_.size(), mixLanes_);
     } else {
       // Saturating sums depend on their order: early reflections, scaled with the level of this
       // block, then for each diffuser its five unit-gain taps, word by word, tap by tap, and its

@@ -48,6 +48,10 @@ class ReverbFilter : public EffectFilter {
 
   int32_t read(Sample* buffer, int32_t frames) override;
 
+  // The way reflections and late echoes are added: the widest this processor has unless told
+  // otherwise; every way gives the same words. `lanes` must be one this processor has.
+  void setMixLanes(MixLanes lanes) { mixLanes_ = lanes; }
+
  private:
   // One late echo: a copy of a diffuser's output at `offset` frames with `gain`.
   struct LateEcho {
@@ -85,6 +89,7 @@ class ReverbFilter : public EffectFilter {
   std::array<std::vector<LateEcho>, 3> lateEchoes_;
   std::vector<DelayTap> taps_;
   DelayTapMixer tapMixer_;
+  MixLanes mixLanes_ = widestMixLanes();
 };
 
 // "Reverb": decay and pre-delay in milliseconds, diffusion in percent, wet and dry levels in dB

@@ -40,8 +40,9 @@ std::vector<Sample> loudAndQuiet(int32_t frames, int channels, uint32_t seed, bo
 }
 
 // Every preset, mono and stereo, reads of every size (one frame, odd sizes, more than a block),
-// loud, quiet and saturating input: the filter gives the reference's words bit for bit, from the
-// first block to the end of the tail.
+// loud, quiet and saturating input, and every way of adding taps this processor has (word by
+// word, AVX2, AVX-512: each preset meets each): the filter gives the reference's words bit for
+// bit, from the first block to the end of the tail.
 TEST(ReverbFilterTest, SameWordsAsTheReferenceForEveryPresetAndRead) {
   struct Case {
     int32_t decayMs, predelayMs;
@@ -61,16 +62,21 @@ TEST(ReverbFilterTest, SameWordsAsTheReferenceForEveryPresetAndRead) {
   };
   const std::vector<int32_t> evenReads = {8192};
   const std::vector<int32_t> oddReads = {1, 8191, 8193, 777, 16385, 3, 12000, 4096};
+  const int ways = int(widestMixLanes()) + 1;
+  int run = 0;
   for (const Case& c : cases) {
     for (int channels : {1, 2}) {
       for (const std::vector<int32_t>* reads : {&evenReads, &oddReads}) {
-        SCOPED_TRACE(::testing::Message() << c.decayMs << " ms, " << channels << " channels, "
-                                          << (reads == &evenReads ? "whole" : "odd") << " reads");
+        const auto lanes = MixLanes(run++ % ways);
+        SCOPED_TRACE(::testing::Message()
+                     << c.decayMs << " ms, " << channels << " channels, "
+                     << (reads == &evenReads ? "whole" : "odd") << " reads, lanes " << int(lanes));
         const int32_t signalFrames = 3 * 8192 + 555;
         const std::vector<Sample> input =
             loudAndQuiet(signalFrames, channels, uint32_t(c.decayMs + channels), c.extreme);
         ReverbFilter filter(memorySource(input, channels, c.rate), c.decayMs, c.predelayMs, 50,
                             c.wetDb, c.dryDb);
+        filter.setMixLanes(lanes);
         testing::ReferenceReverb reference(c.rate, channels, c.decayMs, c.predelayMs, c.wetDb,
                                            c.dryDb);
         // Through the whole tail: the accumulator holds at most T + 7.75 × P + 8192 frames.

@@ -69,7 +69,10 @@ class ReferenceReverb {
     return Sample(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
                                       std::numeric_limits<int32_t>::max()));
   }
+  // A gain of 0 adds nothing; it is also the gain of a late echo that reaches past the tail's
+  // end, and of the accumulator's end, so it must not be walked.
   void add(size_t at, const Sample* source, size_t count, int32_t gain) {
+    if (gain == 0) return;
     for (size_t j = 0; j < count; ++j)
       accumulator_[at + j] =
           saturated(int64_t{accumulator_[at + j]} + splitMultiply(gain, source[j]));

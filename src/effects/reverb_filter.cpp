@@ -79,14 +79,14 @@ ReverbFilter::ReverbFilter(Ref<SampleSource> inner, int32_t decayMs, int32_t pre
     accumulatorWords_ = size_t(words);
     // Only the first (block + overlap) frames of a diffuser are ever written or read.
     diffuserWords_ = size_t((kBlockFrames + kDiffuserOverlap) * ch);
-    accumulator_.reset(new (std::nothrow) Sample[accumulatorWords_]());
-    input_.reset(new (std::nothrow) Sample[size_t(kBlockFrames * ch)]());
-    for (auto& d : diffused_)
-      d.reset(new (std::nothrow) Sample[diffuserWords_]());
+    accumulator_.reset(new (std::nothrow) Sample[2 * accumulatorWords_]());
+    input_.allocate(size_t(kBlockFrames * ch));
+    for (PaddedWords& d : diffused_)
+      d.allocate(diffuserWords_);
   }
   const bool allocated =
-      accumulator_ && input_ &&
-      std::all_of(diffused_.begin(), diffused_.end(), [](auto& d) { return bool(d); });
+      accumulator_ && input_.words &&
+      std::all_of(diffused_.begin(), diffused_.end(), [](auto& d) { return bool(d.words); });
   if (!allocated) {
     accumulator_.reset();
     setStatus(SourceStatus::InnerFailed);
@@ -103,7 +103,7 @@ int32_t ReverbFilter::read(Sample* buffer, int32_t frames) {
   bool failed = false;
   for (int32_t done = 0; done < frames;) {
     const int32_t n = std::min(frames - done, kBlockFrames);
-    if (inner_->read(input_.get(), n) < 0) failed = true;
+    if (inner_->read(input_.words, n) < 0) failed = true;
     processBlock(buffer + size_t(done) * ch, n);
     done += n;
   }
@@ -113,8 +113,8 @@ int32_t ReverbFilter::read(Sample* buffer, int32_t frames) {
 void ReverbFilter::processBlock(Sample* out, int32_t frames) {
   const size_t ch = channels();
   const size_t words = size_t(frames) * ch;
-  const Sample* in = input_.get();
-  Sample* acc = accumulator_.get();
+  Sample* in = input_.words;
+  Sample* acc = accumulator_.get() + accumulatorStart_;
   const DecibelTable& db = DecibelTable::instance();
 
   const int level = blockLevel(in, words);
@@ -147,47 +147,69 @@ void ReverbFilter::processBlock(Sample* out, int32_t frames) {
     // Every sum fits 32 bits when the accumulator's peak plus the bounds of everything added
     // to one word does; then the 32-bit lanes give exactly the saturating result.
     const int64_t diffusedPeak = 5 * peak;  // a diffused word sums at most five input words
-    int64_t bound = peakMagnitude(acc, accumulatorWords_);
+    int64_t added = 0;
     bool fast = diffusedPeak <= std::numeric_limits<int32_t>::max();
     for (int32_t g : reflectionGains) {
       if (g == 0) continue;
-      bound += scaledBound(g, peak);
+      added += scaledBound(g, peak);
       fast = fast && scalesIn32Bits(g, peak);
     }
     for (const auto& list : echoes) {
       for (const LateEcho& echo : list) {
-        bound += scaledBound(echo.gain, diffusedPeak);
+        added += scaledBound(echo.gain, diffusedPeak);
         fast = fast && scalesIn32Bits(echo.gain, diffusedPeak);
       }
     }
-    fast = fast && bound <= std::numeric_limits<int32_t>::max();
+    // The accumulator's bound grows with what is added; it is measured again only when it
+    // would decide against the fast way.
+    if (accumulatorBound_ + added > std::numeric_limits<int32_t>::max())
+      accumulatorBound_ = peakMagnitude(acc, accumulatorWords_);
+    fast = fast && accumulatorBound_ + added <= std::numeric_limits<int32_t>::max();
+    accumulatorBound_ = std::min(accumulatorBound_ + added, int64_t{1} << 31);
 
-    // Early reflections, scaled with the level of this block.
-    for (size_t k = 0; k < reflections_.size(); ++k) {
-      if (reflectionGains[k] == 0) continue;
-      mixInto(acc + ch * size_t(reflections_[k].delay), in, words, reflectionGains[k], peak, fast);
-    }
-    // Diffusion: five unit-gain taps per diffuser, per channel. Saturating sums depend on their
-    // order, so the slow way goes word by word, tap by tap.
     const size_t sectionWords = size_t(sectionFrames) * ch;
-    for (size_t d = 0; d < kDiffusers.size(); ++d) {
-      Sample* diffused = diffused_[d].get();
-      const std::array<int32_t, 5>& taps = kDiffusers[d].taps;
-      std::fill_n(diffused, sectionWords, 0);
-      if (fast) {
-        for (int32_t tap : taps)
+    if (fast) {
+      // Reflections and late echoes are taps added all at once, in any order: no sum leaves 32
+      // bits.
+      taps_.clear();
+      std::fill_n(in + words, kDelayTapPadding, 0);  // what the last taps read past the block
+      for (size_t k = 0; k < reflections_.size(); ++k) {
+        if (reflectionGains[k] != 0) {
+          taps_.push_back(
+              {in, ch * size_t(reflections_[k].delay), words, reflectionGains[k], peak});
+        }
+      }
+      for (size_t d = 0; d < kDiffusers.size(); ++d) {
+        Sample* diffused = diffused_[d].words;
+        std::fill_n(diffused, sectionWords + kDelayTapPadding, 0);
+        for (int32_t tap : kDiffusers[d].taps)
           mixAddedUnchecked(diffused + ch * size_t(tap), in, words);
-      } else {
+        for (const LateEcho& echo : echoes[d]) {
+          taps_.push_back(
+              {diffused, ch * size_t(echo.offset), sectionWords, echo.gain, diffusedPeak});
+        }
+      }
+      tapMixer_.add(acc, taps_.data(), taps_.size(), mixLanes_);
+    } else {
+      // Saturating sums depend on their order: early reflections, scaled with the level of this
+      // block, then for each diffuser its five unit-gain taps, word by word, tap by tap, and its
+      // late echoes.
+      for (size_t k = 0; k < reflections_.size(); ++k) {
+        if (reflectionGains[k] == 0) continue;
+        mixScaled(acc + ch * size_t(reflections_[k].delay), in, words, reflectionGains[k]);
+      }
+      for (size_t d = 0; d < kDiffusers.size(); ++d) {
+        Sample* diffused = diffused_[d].words;
+        std::fill_n(diffused, sectionWords, 0);
         for (size_t i = 0; i < words; ++i) {
-          for (int32_t tap : taps) {
+          for (int32_t tap : kDiffusers[d].taps) {
             Sample& at = diffused[i + ch * size_t(tap)];
             at = saturate32(int64_t{at} + in[i]);
           }
         }
+        for (const LateEcho& echo : echoes[d])
+          mixScaled(acc + ch * size_t(echo.offset), diffused, sectionWords, echo.gain);
       }
-      for (const LateEcho& echo : echoes[d])
-        mixInto(acc + ch * size_t(echo.offset), diffused, sectionWords, echo.gain, diffusedPeak,
-                fast);
     }
   }
 
@@ -206,18 +228,23 @@ void ReverbFilter::processBlock(Sample* out, int32_t frames) {
           saturate32(int64_t{splitMultiply(wetGain_, acc[i])} + splitMultiply(dryGain_, in[i]));
     }
   }
-  // The accumulator moves down by one block.
-  std::memmove(acc, acc + words, (accumulatorWords_ - words) * sizeof(Sample));
-  std::fill_n(acc + accumulatorWords_ - words, words, 0);
+  // The accumulator moves down by one block: the words past its end are still zero, until they
+  // run out.
+  accumulatorStart_ += words;
+  if (accumulatorStart_ + accumulatorWords_ > 2 * accumulatorWords_) {
+    Sample* storage = accumulator_.get();
+    std::memmove(storage, storage + accumulatorStart_,
+                 (2 * accumulatorWords_ - accumulatorStart_) * sizeof(Sample));
+    std::fill(storage + 2 * accumulatorWords_ - accumulatorStart_, storage + 2 * accumulatorWords_,
+              0);
+    accumulatorStart_ = 0;
+  }
 }
 
-void ReverbFilter::mixInto(Sample* at, const Sample* source, size_t count, int32_t gain,
-                           int64_t peak, bool fast) const {
-  if (fast) {
-    mixScaledUnchecked(at, source, count, gain, peak);
-  } else {
-    mixScaled(at, source, count, gain);
-  }
+bool ReverbFilter::PaddedWords::allocate(size_t count) {
+  storage.reset(new (std::nothrow) Sample[count + 2 * kDelayTapPadding]());
+  words = storage ? storage.get() + kDelayTapPadding : nullptr;
+  return words != nullptr;
 }
 
 ReverbDescriptor::ReverbDescriptor(int32_t decayMs, int32_t predelayMs, int32_t diffusionPercent,

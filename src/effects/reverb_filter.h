@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "effects/delay_tap_mixer.h"
 #include "effects/effect_descriptor.h"
 #include "effects/effect_filter.h"
 
@@ -47,6 +48,10 @@ class ReverbFilter : public EffectFilter {
 
   int32_t read(Sample* buffer, int32_t frames) override;
 
+  // The way reflections and late echoes are added: the widest this processor has unless told
+  // otherwise; every way gives the same words. `lanes` must be one this processor has.
+  void setMixLanes(MixLanes lanes) { mixLanes_ = lanes; }
+
  private:
   // One late echo: a copy of a diffuser's output at `offset` frames with `gain`.
   struct LateEcho {
@@ -55,10 +60,13 @@ class ReverbFilter : public EffectFilter {
   };
 
   void processBlock(Sample* out, int32_t frames);
-  // Adds `source` × gain into the accumulator at `at`; 32-bit lanes when `fast`, which needs
-  // `peak` of the source.
-  void mixInto(Sample* at, const Sample* source, size_t count, int32_t gain, int64_t peak,
-               bool fast) const;
+
+  // Words with zeros before and after them, which the mixing of whole lines reads.
+  struct PaddedWords {
+    std::unique_ptr<Sample[]> storage;
+    Sample* words = nullptr;
+    bool allocate(size_t count);
+  };
 
   int32_t decayFrames_ = 0;
   int32_t predelayFrames_ = 0;
@@ -67,12 +75,21 @@ class ReverbFilter : public EffectFilter {
   int32_t wetGain_;
   int32_t dryGain_;
   std::array<Reflection, kReflectionCount> reflections_{};
+  // The accumulator is a window of accumulatorWords_ into storage twice as long, which slides
+  // down by one block per read and is moved back to the start only when it reaches the end.
   size_t accumulatorWords_ = 0;
+  size_t accumulatorStart_ = 0;
+  // No word of the accumulator is larger in magnitude.
+  int64_t accumulatorBound_ = 0;
   size_t diffuserWords_ = 0;
   std::unique_ptr<Sample[]> accumulator_;
-  std::unique_ptr<Sample[]> input_;
-  std::array<std::unique_ptr<Sample[]>, 3> diffused_;
-  std::array<std::vector<LateEcho>, 3> lateEchoes_;  // this block's, kept for their capacity
+  PaddedWords input_;
+  std::array<PaddedWords, 3> diffused_;
+  // This block's, kept for their capacity.
+  std::array<std::vector<LateEcho>, 3> lateEchoes_;
+  std::vector<DelayTap> taps_;
+  DelayTapMixer tapMixer_;
+  MixLanes mixLanes_ = widestMixLanes();
 };
 
 // "Reverb": decay and pre-delay in milliseconds, diffusion in percent, wet and dry levels in dB

@@ -86,9 +86,20 @@ constexpr int64_t kMaxPictureBytes = 16 << 20;
 constexpr uint32_t kMaxTagSize = 0x0FFFFFFF;  // 28 bits
 constexpr size_t kCopyBlock = 1 << 16;
 
-constexpr uint8_t kFlagUnsynchronised = 0x80;
+constexpr uint8_t kFlagUnsynchronised = 0x80;  // version 2.4: every frame is
 constexpr uint8_t kFlagExtendedHeader = 0x40;  // version 2.2: the tag is compressed
 constexpr uint8_t kFlagFooter = 0x10;          // version 2.4
+
+// Frame format flags of version 2.3 (the second flag byte).
+constexpr uint16_t kFrame23Compressed = 0x0080;
+constexpr uint16_t kFrame23Encrypted = 0x0040;
+constexpr uint16_t kFrame23Grouped = 0x0020;
+// Frame format flags of version 2.4.
+constexpr uint16_t kFrame24Grouped = 0x0040;
+constexpr uint16_t kFrame24Compressed = 0x0008;
+constexpr uint16_t kFrame24Encrypted = 0x0004;
+constexpr uint16_t kFrame24Unsynchronised = 0x0002;
+constexpr uint16_t kFrame24DataLength = 0x0001;
 
 std::string_view keyForFrame(std::string_view frame) {
   for (const FrameKey& entry : kFrameKeys) {
@@ -127,6 +138,27 @@ std::string_view asText(const std::vector<uint8_t>& bytes, size_t from = 0) {
 
 // ---- Reading ID3v2 ----
 
+// Four bytes of seven bits each (big-endian); nothing when a byte uses its top bit.
+std::optional<uint32_t> synchsafe(const uint8_t* bytes) {
+  uint32_t value = 0;
+  for (int i = 0; i < 4; ++i) {
+    if (bytes[i] >= 0x80) return {};
+    value = value << 7 | bytes[i];
+  }
+  return value;
+}
+
+// Every 0xFF 0x00 stands for 0xFF.
+std::vector<uint8_t> resynchronised(const std::vector<uint8_t>& raw) {
+  std::vector<uint8_t> decoded;
+  decoded.reserve(raw.size());
+  for (size_t i = 0; i < raw.size(); ++i) {
+    decoded.push_back(raw[i]);
+    if (raw[i] == 0xFF && i + 1 < raw.size() && raw[i + 1] == 0) ++i;
+  }
+  return decoded;
+}
+
 struct Id3v2Header {
   int major = 0;
   uint8_t flags = 0;
@@ -138,30 +170,24 @@ struct Id3v2Header {
 std::optional<Id3v2Header> parseHeader(const uint8_t* bytes) {
   ByteReader in(bytes, kHeaderBytes);
   if (in.fourCC().substr(0, 3) != "ID3" || bytes[3] == 0xFF || bytes[4] == 0xFF) return {};
+  const std::optional<uint32_t> size = synchsafe(bytes + 6);
+  if (!size) return {};
   Id3v2Header header;
   header.major = bytes[3];
-  in.u8();
-  header.flags = in.u8();
-  for (int i = 0; i < 4; ++i) {
-    const uint8_t b = in.u8();
-    if (b >= 0x80) return {};
-    header.size = header.size << 7 | b;
-  }
+  header.flags = bytes[5];
+  header.size = *size;
   return header;
 }
 
 // The bytes of a tag after its header: read from the file on demand, or decoded into memory
-// when the tag is unsynchronised (every 0xFF 0x00 stands for 0xFF).
+// when the whole tag is unsynchronised (versions 2.2 and 2.3).
 class TagBody {
  public:
   TagBody(platform::File& file, int64_t size, bool unsynchronised) : file_(file), size_(size) {
     if (!unsynchronised) return;
     std::vector<uint8_t> raw(size_t(std::min(size, kMaxUnsynchronisedTag)));
     raw.resize(size_t(std::max<int64_t>(file.readAt(raw.data(), raw.size(), kHeaderBytes), 0)));
-    for (size_t i = 0; i < raw.size(); ++i) {
-      decoded_.push_back(raw[i]);
-      if (raw[i] == 0xFF && i + 1 < raw.size() && raw[i + 1] == 0) ++i;
-    }
+    decoded_ = resynchronised(raw);
     inMemory_ = true;
     size_ = int64_t(decoded_.size());
   }
@@ -189,11 +215,14 @@ class TagBody {
 };
 
 // Text in one of the ID3v2 encodings, up to its terminator: 0 single-byte, 1 UTF-16 after a
-// byte-order mark, 3 UTF-8. Nothing for other encodings and for UTF-16 without a mark.
+// byte-order mark, 2 UTF-16 big-endian without one (version 2.4), 3 UTF-8. Nothing for other
+// encodings and for UTF-16 without a mark.
 std::optional<std::string> decodeText(uint8_t encoding, std::string_view bytes) {
   switch (encoding) {
     case 0:
       return fromCodePage(untilZero(bytes));
+    case 2:
+      return fromUtf16(bytes, true);
     case 3:
       return textFromUtf8Field(bytes);
     case 1:
@@ -214,7 +243,7 @@ std::optional<std::string> decodeText(uint8_t encoding, std::string_view bytes) 
 // sets `rest` to what follows its terminator. Nothing when there is no terminator.
 std::optional<std::string_view> splitTerminated(uint8_t encoding, std::string_view bytes,
                                                 std::string_view& rest) {
-  if (encoding == 1) {
+  if (encoding == 1 || encoding == 2) {
     for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
       if (bytes[i] == 0 && bytes[i + 1] == 0) {
         rest = bytes.substr(i + 2);
@@ -261,14 +290,80 @@ std::string genreFromContentType(std::string_view text) {
   return refined.find_first_not_of(' ') == std::string::npos ? referenced : refined;
 }
 
+// The values of a text frame of version 2.4, which may hold several, each ended by a
+// terminator: joined with "/" as version 2.3 writes several values in one text.
+std::optional<std::string> decodeValues(uint8_t encoding, std::string_view bytes) {
+  std::optional<std::string> joined;
+  while (!bytes.empty()) {
+    std::string_view rest;
+    const std::optional<std::string_view> value = splitTerminated(encoding, bytes, rest);
+    const std::optional<std::string> text = decodeText(encoding, value ? *value : bytes);
+    if (!text) return joined;
+    if (!joined) {
+      joined = *text;
+    } else if (!text->empty()) {
+      *joined += (joined->empty() ? "" : "/") + *text;
+    }
+    if (!value) break;
+    bytes = rest;
+  }
+  return joined;
+}
+
+// A genre of version 2.4: a number of the list ("13"), "RX" (remix), "CR" (cover), or text
+// (which may still use the references of version 2.3).
+std::string genreOfVersion24(std::string_view value) {
+  if (value == "RX") return "Remix";
+  if (value == "CR") return "Cover";
+  if (!value.empty() && value.size() <= 3 &&
+      std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    const std::string_view name = id3v1Genre(int(leadingNumber(value, 999)));
+    if (!name.empty()) return std::string(name);
+  }
+  return genreFromContentType(value);
+}
+
+// The recording time of version 2.4 ("TDRC", yyyy-MM-ddTHH:mm:ss, as far as it is known) as the
+// year ("yyyy"), date ("ddMM") and time ("HHmm") of version 2.3.
+void storeRecordingTime(TagList& tags, std::string_view time) {
+  auto digits = [&](size_t at, size_t count) {
+    if (at + count > time.size()) return std::string_view();
+    const std::string_view part = time.substr(at, count);
+    return std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; })
+               ? part
+               : std::string_view();
+  };
+  const std::string_view year = digits(0, 4), month = digits(5, 2), day = digits(8, 2);
+  const std::string_view hour = digits(11, 2), minute = digits(14, 2);
+  storeTagValue(tags, "YEAR", year);
+  if (!month.empty() && !day.empty())
+    storeTagValue(tags, "DATE", std::string(day) + std::string(month));
+  if (!hour.empty() && !minute.empty()) {
+    storeTagValue(tags, "TIME", std::string(hour) + std::string(minute));
+  }
+}
+
 // What one walk over the frames of a tag remembers.
 struct FrameWalk {
   TagList& tags;
+  bool version24 = false;
   enum { kNoComment, kDescribedComment, kPlainComment } comment = kNoComment;
 };
 
-// Stores the value of one frame (version 2.3 id) when its layout is one we read.
+// Stores the value of one frame (version 2.3 id, or one of the frames version 2.4 put in the
+// place of version 2.3 ones) when its layout is one we read.
 void readFrame(FrameWalk& walk, std::string_view id, std::string_view data) {
+  if (walk.version24 && (id == "TDRC" || id == "TDOR") && !data.empty()) {
+    const std::optional<std::string> time = decodeValues(uint8_t(data[0]), data.substr(1));
+    if (!time) return;
+    const std::string_view first = std::string_view(*time).substr(0, time->find('/'));
+    if (id == "TDRC") {
+      storeRecordingTime(walk.tags, first);
+    } else {
+      storeTagValue(walk.tags, "TORY", first.substr(0, 4));  // the original release year
+    }
+    return;
+  }
   std::string_view key = keyForFrame(id);
   if (key.empty() && isOwnTextFrameKey(id)) key = id;
   if (key.empty() || data.empty()) return;
@@ -297,6 +392,21 @@ void readFrame(FrameWalk& walk, std::string_view id, std::string_view data) {
     const size_t zero = data.find('\0');
     if (zero == std::string_view::npos || zero + 1 >= data.size()) return;
     storeTagValue(walk.tags, key, std::to_string(uint8_t(data[zero + 1])));
+  } else if (id[0] == 'T' && walk.version24) {
+    const auto text = decodeValues(encoding, data.substr(1));
+    if (!text) return;
+    if (id != "TCON") {
+      storeTagValue(walk.tags, key, *text);
+      return;
+    }
+    std::string genres;
+    for (size_t at = 0; at <= text->size();) {
+      const size_t slash = std::min(text->find('/', at), text->size());
+      const std::string genre = genreOfVersion24(std::string_view(*text).substr(at, slash - at));
+      if (!genre.empty()) genres += (genres.empty() ? "" : "/") + genre;
+      at = slash + 1;
+    }
+    storeTagValue(walk.tags, key, genres);
   } else if (id[0] == 'T') {
     const auto text = decodeText(encoding, data.substr(1));
     if (!text) return;
@@ -311,43 +421,148 @@ std::string_view version23Id(std::string_view id22) {
   return {};
 }
 
+// A frame header: its id and the size of what follows it.
+struct FrameHeader {
+  std::string_view id;
+  int64_t size = 0;
+  uint16_t flags = 0;
+};
+
+// The layout of the frame headers of one tag.
+struct FrameLayout {
+  size_t idBytes = 4, headBytes = 10;
+  bool version22 = false;
+  bool synchsafeSizes = false;  // version 2.4
+};
+
+// The frame header at `at`, when it has a valid id and its size is readable.
+std::optional<FrameHeader> frameHeaderAt(const TagBody& body, int64_t at, const FrameLayout& layout,
+                                         std::vector<uint8_t>& head) {
+  head = body.read(at, layout.headBytes);
+  if (head.size() < layout.headBytes) return {};
+  FrameHeader header;
+  header.id = asText(head).substr(0, layout.idBytes);
+  if (!std::all_of(header.id.begin(), header.id.end(), isFrameIdCharacter)) return {};
+  ByteReader in(head.data() + layout.idBytes, layout.headBytes - layout.idBytes);
+  if (layout.version22) {
+    header.size = int64_t(in.u8()) << 16 | in.u16be();
+    return header;
+  }
+  if (layout.synchsafeSizes) {
+    const std::optional<uint32_t> size = synchsafe(head.data() + 4);
+    if (!size) return {};
+    header.size = *size;
+    in.u32be();
+  } else {
+    header.size = in.u32be();
+  }
+  header.flags = in.u16be();
+  return header;
+}
+
+// A walk over the frames of a tag: how many it finds, and whether it ends where a walk should,
+// at the end of the tag or at the zeros of its padding (rather than on bytes that are no frame
+// or past the end).
+struct FrameCount {
+  int frames = 0;
+  bool endsCleanly = false;
+};
+
+FrameCount countFrames(const TagBody& body, int64_t at, const FrameLayout& layout) {
+  std::vector<uint8_t> head;
+  FrameCount count;
+  while (at + int64_t(layout.headBytes) <= body.size()) {
+    const std::optional<FrameHeader> header = frameHeaderAt(body, at, layout, head);
+    if (!header) break;
+    at += int64_t(layout.headBytes) + header->size;
+    if (at > body.size()) return count;
+    ++count.frames;
+  }
+  const std::vector<uint8_t> next = body.read(at, 1);
+  count.endsCleanly = at == body.size() || (!next.empty() && next[0] == 0);
+  return count;
+}
+
+// The data of a frame as the frame's flags have it stored: nothing for compressed or encrypted
+// frames, else without the bytes that precede the data (a group byte; in version 2.4 also the
+// length of the data) and, in version 2.4, resynchronised where the frame or the whole tag is
+// unsynchronised.
+std::optional<std::vector<uint8_t>> frameData(const TagBody& body, int64_t at,
+                                              const FrameHeader& header, int major,
+                                              bool tagUnsynchronised) {
+  int64_t skip = 0;
+  bool unsynchronised = false;
+  if (major == 3) {
+    if (header.flags & (kFrame23Compressed | kFrame23Encrypted)) return {};
+    if (header.flags & kFrame23Grouped) skip = 1;
+  } else if (major == 4) {
+    if (header.flags & (kFrame24Compressed | kFrame24Encrypted)) return {};
+    if (header.flags & kFrame24Grouped) skip += 1;
+    if (header.flags & kFrame24DataLength) skip += 4;
+    unsynchronised = tagUnsynchronised || (header.flags & kFrame24Unsynchronised);
+  }
+  if (header.size <= skip) return {};
+  std::vector<uint8_t> data =
+      body.read(at + skip, size_t(std::min<int64_t>(header.size - skip, kMaxFrameRead)));
+  return unsynchronised ? resynchronised(data) : data;
+}
+
 bool readId3v2(TagList& tags, platform::File& file, int64_t fileSize) {
   uint8_t bytes[kHeaderBytes];
   if (file.readAt(bytes, kHeaderBytes, 0) != int64_t(kHeaderBytes)) return false;
   const std::optional<Id3v2Header> header = parseHeader(bytes);
-  if (!header || (header->major != 2 && header->major != 3)) return false;
-  const bool v22 = header->major == 2;
-  if (v22 && (header->flags & kFlagExtendedHeader)) return true;  // compressed: unreadable
+  if (!header || header->major < 2 || header->major > 4) return false;
+  const int major = header->major;
+  if (major == 2 && (header->flags & kFlagExtendedHeader)) return true;  // compressed: unreadable
+  // Up to version 2.3 the whole tag is unsynchronised; version 2.4 does it frame by frame.
+  const bool unsynchronised = header->flags & kFlagUnsynchronised;
   const TagBody body(file, std::min<int64_t>(header->size, fileSize - int64_t(kHeaderBytes)),
-                     header->flags & kFlagUnsynchronised);
+                     unsynchronised && major < 4);
   int64_t at = 0;
-  if (!v22 && (header->flags & kFlagExtendedHeader)) {
+  if (major > 2 && (header->flags & kFlagExtendedHeader)) {
+    // Its size excludes itself in version 2.3 and is synchsafe and includes itself in 2.4. Some
+    // writers set the flag without writing the header: then a frame follows.
     const std::vector<uint8_t> size = body.read(0, 4);
-    at = 4 + int64_t(ByteReader(size).u32be());
-  }
-  const size_t idBytes = v22 ? 3 : 4, headBytes = v22 ? 6 : 10;
-  FrameWalk walk{tags};
-  while (at + int64_t(headBytes) <= body.size()) {
-    const std::vector<uint8_t> head = body.read(at, headBytes);
-    if (head.size() < headBytes) break;
-    const std::string_view id = asText(head).substr(0, idBytes);
-    if (!std::all_of(id.begin(), id.end(), isFrameIdCharacter)) break;
-    ByteReader in(head.data() + idBytes, headBytes - idBytes);
-    const int64_t size = v22 ? int64_t(in.u8()) << 16 | in.u16be() : int64_t(in.u32be());
-    const uint16_t flags = v22 ? 0 : in.u16be();
-    at += int64_t(headBytes);
-    if (size > body.size() - at) break;
-    // Compressed or encrypted frames are skipped; a group byte precedes a grouped frame's data.
-    const int64_t skip = (flags & 0x0020) ? 1 : 0;
-    if (!(flags & 0x00C0) && size > skip) {
-      const std::string_view id23 = v22 ? version23Id(id) : id;
-      if (!id23.empty()) {
-        const std::vector<uint8_t> data =
-            body.read(at + skip, size_t(std::min<int64_t>(size - skip, kMaxFrameRead)));
-        readFrame(walk, id23, asText(data));
+    if (size.size() < 4) return true;
+    if (!std::all_of(size.begin(), size.end(),
+                     [](uint8_t c) { return isFrameIdCharacter(char(c)); })) {
+      if (major == 3) {
+        at = 4 + int64_t(ByteReader(size).u32be());
+      } else if (const std::optional<uint32_t> extended = synchsafe(size.data())) {
+        at = *extended;
+      } else {
+        return true;
       }
     }
-    at += size;
+  }
+  FrameLayout layout;
+  if (major == 2) layout = {3, 6, true, false};
+  if (major == 4) {
+    // Frame sizes are synchsafe, but older iTunes wrote plain ones: those are taken when only
+    // a walk with them ends cleanly, or both walks end alike and the plain one finds more frames.
+    layout.synchsafeSizes = true;
+    const FrameCount synchsafeWalk = countFrames(body, at, layout);
+    const FrameCount plainWalk = countFrames(body, at, {4, 10, false, false});
+    if (plainWalk.endsCleanly != synchsafeWalk.endsCleanly
+            ? plainWalk.endsCleanly
+            : plainWalk.frames > synchsafeWalk.frames) {
+      layout.synchsafeSizes = false;
+    }
+  }
+  FrameWalk walk{tags, major == 4};
+  std::vector<uint8_t> head;
+  while (at + int64_t(layout.headBytes) <= body.size()) {
+    const std::optional<FrameHeader> frame = frameHeaderAt(body, at, layout, head);
+    if (!frame) break;
+    at += int64_t(layout.headBytes);
+    if (frame->size > body.size() - at) break;
+    const std::string_view id = major == 2 ? version23Id(frame->id) : frame->id;
+    if (!id.empty()) {
+      if (const auto data = frameData(body, at, *frame, major, unsynchronised)) {
+        readFrame(walk, id, asText(*data));
+      }
+    }
+    at += frame->size;
   }
   return true;
 }

@@ -8,6 +8,7 @@
 
 #include "effects/decibel_table.h"
 #include "effects/gain_math.h"
+#include "reverb_reference.h"
 #include "support/memory_source.h"
 
 namespace quillon {
@@ -22,6 +23,77 @@ bool allZero(const std::vector<Sample>& words, size_t from, size_t step) {
     if (words[i] != 0) return false;
   }
   return true;
+}
+
+// Noise in stretches of different loudness that do not line up with blocks: 16-bit full scale,
+// quiet, silent, and (when `extreme`) words near the 32-bit limits, where every sum saturates.
+std::vector<Sample> loudAndQuiet(int32_t frames, int channels, uint32_t seed, bool extreme) {
+  const int32_t levels[] = {524288, 3000, 0, 524272, extreme ? INT32_MAX : 40000000, 100};
+  std::vector<Sample> words;
+  for (int stretch = 0; words.size() < size_t(frames) * channels; ++stretch) {
+    const size_t count = std::min<size_t>(size_t(5000 + 1777 * stretch) * channels,
+                                          size_t(frames) * channels - words.size());
+    const std::vector<Sample> part = noise(count, levels[stretch % 6], seed + uint32_t(stretch));
+    words.insert(words.end(), part.begin(), part.end());
+  }
+  return words;
+}
+
+// Every preset, mono and stereo, reads of every size (one frame, odd sizes, more than a block),
+// loud, quiet and saturating input, and every way of adding taps this processor has (word by
+// word, AVX2, AVX-512: each preset meets each): the filter gives the reference's words bit for
+// bit, from the first block to the end of the tail.
+TEST(ReverbFilterTest, SameWordsAsTheReferenceForEveryPresetAndRead) {
+  struct Case {
+    int32_t decayMs, predelayMs;
+    int wetDb, dryDb;
+    int32_t rate;
+    bool extreme;
+  };
+  const Case cases[] = {
+      {50, 25, 0, 0, 44100, false},       // "Living Room"
+      {250, 50, 0, 0, 44100, false},      // "Bathroom"
+      {500, 75, 0, 0, 44100, true},       // "Auditorium"
+      {1000, 100, 0, 0, 44100, false},    // "Hangar"
+      {1000, 100, 6, -3, 48000, true},    // "Hangar", louder wet, saturating
+      {250, 25, -127, 0, 8000, false},    // the defaults, dry only
+      {1, 1, 3, -127, 22050, true},       // the shortest tail: the delays outlast it
+      {2000, 1000, -6, -6, 11025, false}  // the longest
+  };
+  const std::vector<int32_t> evenReads = {8192};
+  const std::vector<int32_t> oddReads = {1, 8191, 8193, 777, 16385, 3, 12000, 4096};
+  const int ways = int(widestMixLanes()) + 1;
+  int run = 0;
+  for (const Case& c : cases) {
+    for (int channels : {1, 2}) {
+      for (const std::vector<int32_t>* reads : {&evenReads, &oddReads}) {
+        const auto lanes = MixLanes(run++ % ways);
+        SCOPED_TRACE(::testing::Message()
+                     << c.decayMs << " ms, " << channels << " channels, "
+                     << (reads == &evenReads ? "whole" : "odd") << " reads, lanes " << int(lanes));
+        const int32_t signalFrames = 3 * 8192 + 555;
+        const std::vector<Sample> input =
+            loudAndQuiet(signalFrames, channels, uint32_t(c.decayMs + channels), c.extreme);
+        ReverbFilter filter(memorySource(input, channels, c.rate), c.decayMs, c.predelayMs, 50,
+                            c.wetDb, c.dryDb);
+        filter.setMixLanes(lanes);
+        testing::ReferenceReverb reference(c.rate, channels, c.decayMs, c.predelayMs, c.wetDb,
+                                           c.dryDb);
+        // Through the whole tail: the accumulator holds at most T + 7.75 × P + 8192 frames.
+        const int64_t end =
+            signalFrames + filter.tailFrames() + int64_t(7.75 * filter.predelayFrames()) + 4 * 8192;
+        size_t next = 0;
+        for (int64_t at = 0; at < end; at += (*reads)[next++ % reads->size()]) {
+          const int32_t frames = (*reads)[next % reads->size()];
+          std::vector<Sample> in(size_t(frames) * channels, 0);
+          for (size_t i = 0; i < in.size() && size_t(at) * channels + i < input.size(); ++i)
+            in[i] = input[size_t(at) * channels + i];
+          const std::vector<Sample> expected = reference.process(in);
+          ASSERT_EQ(readFrames(filter, frames), expected) << "the read at frame " << at;
+        }
+      }
+    }
+  }
 }
 
 TEST(ReverbFilterTest, DryOnlyReturnsTheInputExactly) {

@@ -50,6 +50,25 @@ Bytes audioBytes(size_t count) {
   return bytes;
 }
 
+// Every 0xFF followed by a zero, a byte of 0xE0 or more, or nothing gets a zero after it.
+Bytes unsynchronised(const Bytes& plain) {
+  Bytes coded;
+  for (size_t i = 0; i < plain.size(); ++i) {
+    coded.push_back(plain[i]);
+    const bool next0orE0 = i + 1 == plain.size() || plain[i + 1] == 0 || plain[i + 1] >= 0xE0;
+    if (plain[i] == 0xFF && next0orE0) coded.push_back(0);
+  }
+  return coded;
+}
+
+// Four bytes of seven bits each.
+Bytes synchsafe(size_t value) {
+  Bytes bytes;
+  for (int shift = 21; shift >= 0; shift -= 7)
+    bytes.push_back(uint8_t(value >> shift & 0x7F));
+  return bytes;
+}
+
 // An ID3v2 tag of version 2.2 or 2.3 with the given frames (id, data) and zero padding.
 Bytes id3v2Tag(int major, const std::vector<std::pair<std::string, Bytes>>& frames,
                size_t padding = 0, bool unsynchronise = false) {
@@ -60,17 +79,43 @@ Bytes id3v2Tag(int major, const std::vector<std::pair<std::string, Bytes>>& fram
     if (major == 3) body.u32be(uint32_t(data.size())).u16be(0);
     body.bytes(data.data(), data.size());
   }
-  Bytes plain = body.data(), coded;
+  Bytes plain = body.data();
   plain.resize(plain.size() + padding);
-  for (size_t i = 0; i < plain.size(); ++i) {
-    coded.push_back(plain[i]);
-    const bool next0orE0 = i + 1 == plain.size() || plain[i + 1] == 0 || plain[i + 1] >= 0xE0;
-    if (unsynchronise && plain[i] == 0xFF && next0orE0) coded.push_back(0);
-  }
+  const Bytes coded = unsynchronise ? unsynchronised(plain) : plain;
   Bytes tag = text("ID3") + Bytes{uint8_t(major), 0, uint8_t(unsynchronise ? 0x80 : 0)};
-  for (int shift = 21; shift >= 0; shift -= 7)
-    tag.push_back(uint8_t(coded.size() >> shift & 0x7F));
-  return tag + coded;
+  return tag + synchsafe(coded.size()) + coded;
+}
+
+// A frame of version 2.4 with its format flags: 0x40 grouped (a group byte first), 0x08
+// compressed, 0x04 encrypted (a method byte), 0x02 unsynchronised, 0x01 with the length of its
+// data (four synchsafe bytes).
+struct Frame24 {
+  std::string id;
+  Bytes data;
+  uint8_t flags = 0;
+};
+
+// A tag of version 2.4: its flags (0x80 every frame unsynchronised, 0x40 an extended header,
+// 0x10 a footer), the extended header, frames with synchsafe sizes (or, as older iTunes wrote
+// them, plain ones) and zero padding.
+Bytes id3v24Tag(const std::vector<Frame24>& frames, uint8_t tagFlags = 0,
+                const Bytes& extendedHeader = {}, bool plainSizes = false) {
+  Bytes body = extendedHeader;
+  for (const Frame24& frame : frames) {
+    Bytes data;
+    if (frame.flags & 0x40) data.push_back(0x81);
+    if (frame.flags & 0x04) data.push_back(0x80);
+    if (frame.flags & 0x01) data = data + synchsafe(frame.data.size());
+    data = data +
+           ((frame.flags & 0x02) || (tagFlags & 0x80) ? unsynchronised(frame.data) : frame.data);
+    ByteWriter size;
+    size.u32be(uint32_t(data.size()));
+    body = body + text(frame.id) + (plainSizes ? size.data() : synchsafe(data.size())) +
+           Bytes{0, frame.flags} + data;
+  }
+  body.resize(body.size() + 20);
+  const Bytes header = Bytes{4, 0, tagFlags} + synchsafe(body.size());
+  return text("ID3") + header + body + ((tagFlags & 0x10) ? text("3DI") + header : Bytes());
 }
 
 Bytes id3v1Block(std::string_view title, std::string_view album, uint8_t track, uint8_t genre) {
@@ -324,6 +369,150 @@ t.save(sys.argv[1], v2_version=3, v1=2))",
       {"PLAYCOUNT", "77"},     {"RATING", "196"},   {"URL", "http://example.org/x"},
       {"TKEY", "Am"}};
   EXPECT_EQ(read(path), expected);
+}
+
+// Version 2.4, what most taggers write today (and mutagen by default): every text encoding, the
+// recording time that took the place of year, date and time, two values in one frame, a frame
+// only version 2.4 knows, and frames longer than 127 bytes (whose synchsafe sizes differ from
+// plain ones). Every value reads back; and the same tags, converted by mutagen to version 2.3,
+// read the same (but for the frame version 2.3 lacks).
+TEST_F(TagsTest, WeReadTheId3v24TagsMutagenWrites) {
+  if (!haveMutagen()) GTEST_SKIP() << "mutagen is not installed";
+  const std::string path = file("new.mp3", audioBytes(3000));
+  const std::string converted = file("converted.mp3", audioBytes(3000));
+  const Values seen = runPython(R"(
+from mutagen.id3 import (ID3, TIT2, TPE1, TALB, TRCK, TPOS, TCON, COMM, PCNT, POPM, WXXX, TDRC,
+                         TDOR, TKEY, TBPM, TLEN, TCOM, TIT1, TPUB, TCOP, TSSE, TENC, TSOP)
+t = ID3()
+t.add(TIT2(encoding=3, text='Grüße aus Köln ' * 12))
+t.add(TPE1(encoding=3, text=['Ærø 𝄞', 'Second']))
+t.add(TALB(encoding=2, text='Big-endian album'))
+t.add(TRCK(encoding=0, text='3/10'))
+t.add(TPOS(encoding=1, text='1/2'))
+t.add(TCON(encoding=3, text='13'))
+t.add(COMM(encoding=3, lang='eng', desc='iTunNORM', text=' 0000 0001'))
+t.add(COMM(encoding=3, lang='eng', desc='', text='A comment ' * 20))
+t.add(PCNT(count=77))
+t.add(POPM(email='a@example.org', rating=196, count=3))
+t.add(WXXX(encoding=3, desc='home', url='http://example.org/x'))
+t.add(TDRC(encoding=3, text='2024-05-06T12:34:56'))
+t.add(TDOR(encoding=3, text='1999'))
+for frame, value in [(TKEY, 'Am'), (TBPM, '120'), (TLEN, '215000'), (TCOM, 'Composer'),
+                     (TIT1, 'Category'), (TPUB, 'Publisher'), (TCOP, '(c) 2024'),
+                     (TSSE, 'Encoder'), (TENC, 'Encoded by'), (TSOP, 'Sort artist')]:
+    t.add(frame(encoding=3, text=value))
+t.save(sys.argv[1], v1=0)
+print('version\t%d.%d' % ID3(sys.argv[1]).version[:2])
+t = ID3(sys.argv[1])
+t.update_to_v23()
+t.save(sys.argv[1].replace('new.mp3', 'converted.mp3'), v1=0, v2_version=3))",
+                                path);
+  ASSERT_EQ(seen.at("version"), "2.4");
+  std::string title;
+  for (int i = 0; i < 12; ++i)
+    title += (i ? " " : "") + std::string("Grüße aus Köln");
+  std::string comment;
+  for (int i = 0; i < 20; ++i)
+    comment += (i ? " " : "") + std::string("A comment");
+  Values expected = {{"TITLE", title},
+                     {"ARTIST", "Ærø 𝄞/Second"},
+                     {"ALBUM", "Big-endian album"},
+                     {"TRACKNUMBER", "3/10"},
+                     {"DISKNUMBER", "1/2"},
+                     {"GENRE", "Pop"},
+                     {"COMMENT", comment},
+                     {"PLAYCOUNT", "77"},
+                     {"RATING", "196"},
+                     {"URL", "http://example.org/x"},
+                     {"YEAR", "2024"},
+                     {"DATE", "0605"},
+                     {"TIME", "1234"},
+                     {"TORY", "1999"},
+                     {"TKEY", "Am"},
+                     {"BPM", "120"},
+                     {"LENGTH", "215000"},
+                     {"COMPOSER", "Composer"},
+                     {"CATEGORY", "Category"},
+                     {"PRODUCER", "Publisher"},
+                     {"COPYRIGHT", "(c) 2024"},
+                     {"ENCODER", "Encoder"},
+                     {"ENCODEDBY", "Encoded by"},
+                     {"TSOP", "Sort artist"}};
+  EXPECT_EQ(read(path), expected);
+  expected.erase("TSOP");
+  EXPECT_EQ(read(converted), expected);
+}
+
+// The parts of version 2.4 that mutagen does not write: frames unsynchronised one by one or all
+// at once, the length of a frame's data before it, grouped, compressed and encrypted frames, the
+// extended header, a footer, and the plain frame sizes older iTunes wrote. Where mutagen reads
+// the tag, it sees what we see; a rewrite keeps the audio and writes version 2.3.
+TEST_F(TagsTest, ReadsEveryLayoutOfId3v24) {
+  auto utf16 = [](std::u16string_view value) {  // with its mark, little-endian
+    Bytes bytes = {1, 0xFF, 0xFE};
+    for (char16_t c : value)
+      bytes = bytes + Bytes{uint8_t(c), uint8_t(c >> 8)};
+    return bytes;
+  };
+  const Bytes yy = utf16(u"\u00FFy\u00FF");  // 0xFF 0x00 pairs: unsynchronisation adds zeros
+  const Bytes plainArtist = Bytes{3} + text("Artist");
+  const Bytes longAlbum = Bytes{0} + text(std::string(300, 'a'));
+  struct Case {
+    const char* name;
+    Bytes tag;
+    bool mutagenAgrees;
+  };
+  const Case cases[] = {
+      {"one frame unsynchronised, with its data length",
+       id3v24Tag({{"TIT2", yy, 0x03}, {"TPE1", plainArtist}, {"TALB", longAlbum, 0x01}}), true},
+      {"every frame unsynchronised",
+       id3v24Tag({{"TIT2", yy}, {"TPE1", plainArtist}, {"TALB", longAlbum}}, 0x80), true},
+      {"an extended header",
+       id3v24Tag({{"TIT2", yy}, {"TPE1", plainArtist}, {"TALB", longAlbum}}, 0x40,
+                 Bytes{0, 0, 0, 6, 1, 0}),
+       true},
+      {"an extended header with a CRC",
+       id3v24Tag({{"TIT2", yy}, {"TPE1", plainArtist}, {"TALB", longAlbum}}, 0x40,
+                 Bytes{0, 0, 0, 12, 1, 0x20, 1, 0x7F, 0x7F, 0x7F, 0x7F, 0}),
+       true},
+      {"a footer", id3v24Tag({{"TIT2", yy}, {"TPE1", plainArtist}, {"TALB", longAlbum}}, 0x10),
+       true},
+      {"a grouped frame",
+       id3v24Tag({{"TIT2", yy, 0x41}, {"TPE1", plainArtist, 0x40}, {"TALB", longAlbum}}), false},
+      {"compressed and encrypted frames skipped",
+       id3v24Tag({{"TIT2", yy},
+                  {"TCOM", Bytes{0x78, 0x9C, 1, 2, 3}, 0x09},
+                  {"TPE1", plainArtist},
+                  {"TIT1", Bytes{0, 'x', 'y'}, 0x04},
+                  {"TALB", longAlbum}}),
+       true},
+      {"plain frame sizes",
+       id3v24Tag({{"TIT2", yy}, {"TPE1", plainArtist}, {"TALB", longAlbum}}, 0, {}, true), true},
+  };
+  const Values expected = {
+      {"TITLE", "ÿyÿ"}, {"ARTIST", "Artist"}, {"ALBUM", std::string(259, 'a')}};
+  const Bytes audio = audioBytes(5000);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = file("song.mp3", c.tag + audio);
+    EXPECT_EQ(read(path), expected);
+    if (c.mutagenAgrees && haveMutagen()) {
+      const Values seen = runPython(R"(
+from mutagen.id3 import ID3
+t = ID3(sys.argv[1])
+print('seen\t%d.%d|%s|%s|%d' % (t.version[0], t.version[1], t['TIT2'], t['TPE1'],
+                                  len(str(t['TALB'])))))",
+                                    path);
+      EXPECT_EQ(seen.at("seen"), "2.4|ÿyÿ|Artist|300");
+    }
+    ASSERT_TRUE(WriteTags(tagsOf({{"TITLE", "New"}}), path, kWavAllTags));
+    const Bytes written = readBytes(path);
+    EXPECT_EQ(written[3], 3);
+    const size_t tagSize = 10 + (size_t(written[6]) << 21 | size_t(written[7]) << 14 |
+                                 size_t(written[8]) << 7 | written[9]);
+    ASSERT_EQ(written.size(), tagSize + audio.size() + 128);
+    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), written.begin() + long(tagSize)));
+  }
 }
 
 // Version 2.2 (which mutagen does not write) by hand, unsynchronised, with an ID3v1 block whose

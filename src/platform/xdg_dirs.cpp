@@ -73,7 +73,9 @@ std::string XdgDirs::stateHome() {
 
 std::string XdgDirs::runtimeDir() {
   if (haveRuntimeDir()) return std::getenv("XDG_RUNTIME_DIR");
-  return "/tmp/quillon-runtime-" + std::to_string(::getuid());
+  const char* temp = std::getenv("TMPDIR");
+  const std::string base = temp && temp[0] == '/' ? temp : "/tmp";
+  return joinPath(base, "quillon-runtime-" + std::to_string(::getuid()));
 }
 
 std::string XdgDirs::musicDir() {

@@ -10,7 +10,7 @@ struct XdgDirs {
   static std::string configHome();  // $XDG_CONFIG_HOME or ~/.config
   static std::string cacheHome();   // $XDG_CACHE_HOME or ~/.cache
   static std::string stateHome();   // $XDG_STATE_HOME or ~/.local/state
-  // $XDG_RUNTIME_DIR, else "/tmp/quillon-runtime-<uid>" (made and checked by
+  // $XDG_RUNTIME_DIR, else "quillon-runtime-<uid>" in $TMPDIR or /tmp (made and checked by
   // `privateRuntimeFolder`, never used unchecked).
   static std::string runtimeDir();
   // The user's music folder from user-dirs.dirs, else ~/Music when it exists; empty when the

@@ -137,7 +137,13 @@ TEST_F(ServiceChannelTest, ObjectsBelongToTheUserAloneAndToTheirRuntimeFolder) {
 // or seen in /dev/shm while the channel was open) are never used: each new object has a random
 // part of its name that only the private runtime folder holds.
 TEST_F(ServiceChannelTest, SquattedNamesBlockNothing) {
-  std::vector<std::string> squatted;
+  // Removed however the test ends.
+  struct Squatted : std::vector<std::string> {
+    ~Squatted() {
+      for (const std::string& object : *this)
+        ::shm_unlink(object.c_str());
+    }
+  } squatted;
   auto squat = [&](const std::string& object) {
     const int fd = ::shm_open(object.c_str(), O_RDWR | O_CREAT | O_EXCL, 0666);
     ASSERT_GE(fd, 0) << object;
@@ -167,8 +173,6 @@ TEST_F(ServiceChannelTest, SquattedNamesBlockNothing) {
   squat(seen);
   ASSERT_TRUE(query.open("QueryBufQuillon", 4096)) << query.error();
   EXPECT_NE(query.objectName(), seen);
-  for (const std::string& object : squatted)
-    ::shm_unlink(object.c_str());
 }
 
 TEST_F(ServiceChannelTest, TheLastCloseRemovesTheObjectAndSizesMustFit) {

@@ -1,7 +1,7 @@
 #include "decoder_client/decoder_client.h"
 
 #include <fcntl.h>
-#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,9 +36,10 @@ std::string named(const char* format) {
   return formatMessage(format, {kBaseWord});
 }
 
-// A lock file of the channel, in the runtime folder.
+// A lock file of the channel, in the private runtime folder ("" when that is refused).
 std::string lockPath(const std::string& name) {
-  return platform::joinPath(platform::XdgDirs::runtimeFolder(), name);
+  const std::string folder = platform::XdgDirs::privateRuntimeFolder();
+  return folder.empty() ? std::string() : platform::joinPath(folder, name);
 }
 
 std::string serviceProgram() {
@@ -60,8 +61,12 @@ struct OpenRecord {
 bool makeOpenRecord(const std::string& path, OpenRecord& out) {
   const bool valid = fromUtf16(toUtf16LittleEndian(path), false, false) == path;
   if (valid && writeOpenRequest(out.bytes, sizeof out.bytes, path) != 0) return true;
-  out.descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (out.descriptor < 0) return false;
+  // Never waiting on a FIFO, and only a regular file goes to the service.
+  out.descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  struct stat st {};
+  if (out.descriptor < 0 || ::fstat(out.descriptor, &st) != 0 || !S_ISREG(st.st_mode)) {
+    return false;
+  }
   const std::string shortName =
       "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(out.descriptor);
   return writeOpenRequest(out.bytes, sizeof out.bytes, shortName) != 0;
@@ -168,12 +173,12 @@ void DecoderClient::dropService(const char* why) {
   service_ = 0;
   if (service <= 0) return;
   serviceLog("Decoder service %d %s; the request failed", int(service), why);
-  // A hung service would hold every later request: end it. The lock check keeps the kill to
-  // the process that still holds the service's lock.
+  // A hung service would hold every later request: end it. Only the child this process
+  // started, or the process that the system's lock table names as the holder of the service's
+  // lock, is ever signalled: never a process id read from a file.
   if (child_.pid() == service) {
     child_.kill();
-  } else if (platform::LivenessLock::holderOf(mutexName_) == service) {
-    ::kill(service, SIGKILL);
+  } else if (platform::LivenessLock::killHolder(mutexName_, service)) {
     awaitServiceEnd(service, 1000);
   }
 }
@@ -246,7 +251,10 @@ bool DecoderClient::startService() {
 bool DecoderClient::ensureConnected() {
   if (!query_.usable() && !query_.open(named("QueryBuf%s"), kQueryBufferSize)) return false;
   if (!reply_.usable() && !reply_.open(named("ReplyBuf%s"), kReplyBufferSize)) return false;
-  if (!clientsLock_.isOpen() && clientsLock_.open(lockPath(named("Clients%s.lock")))) {
+  // Registered as a client before any service is found or started: a service ends when no
+  // client holds this lock any more.
+  if (!clientsLock_.isOpen() &&
+      clientsLock_.open(platform::LivenessLock::clientsPathOf(mutexName_))) {
     clientsLock_.lock(platform::LockFile::Mode::Shared);
   }
   pid_t holder = platform::LivenessLock::holderOf(mutexName_);

@@ -33,13 +33,16 @@ struct DecoderStream {
 //
 // Editors share one service: the first MP3 open starts korrel (beside the running program, or
 // $QUILLON_KORREL), later clients find it through its liveness lock and use the same buffers.
-// Each client counts itself a user of the service while it lives; `shutdown` sends quit only
-// when no other client remains, so one editor closing never ends another's decoding.
+// Each client counts itself a user of the service while it lives (it holds the service's clients
+// lock shared); `shutdown` sends quit only when no other client remains, so one editor closing
+// never ends another's decoding, and a service whose clients all died ends by itself.
 //
 // No wait is without limit: while a reply is awaited the client checks every 100 ms that the
 // service still holds its liveness lock (and, when it started it, that the process still runs).
 // A service that died, or that has not answered after 1 s (3 s for the ping after a start), fails
-// the request with status 4; a hung one is killed. The next open starts a fresh service.
+// the request with status 4; a hung one is killed (when this process started it, or when the
+// system's lock table names it as the holder of the service's lock; never by a process id read
+// from a file). The next open starts a fresh service.
 //
 // A reply is first polled for up to 250 µs (a read's decoding takes about 100 µs, and waking a
 // sleeping process costs tens of microseconds in a virtual machine); a poll that misses, as on

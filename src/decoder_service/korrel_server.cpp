@@ -8,12 +8,23 @@
 #include <cstdlib>
 
 #include "decoder_service/service_log.h"
+#include "platform/lock_file.h"
 #include "platform/service_channel.h"
 
 namespace quillon {
 namespace {
 
 constexpr int kSpinMicroseconds = 50;
+
+// True when no client holds its registration any more: then nobody can send a request. The
+// probe is kept by the caller until the service has let its liveness lock go, so that a client
+// that comes meanwhile waits for this service to end and starts a new one.
+bool noClientLeft(const std::string& mutexName, platform::LockFile& probe) {
+  const std::string path = platform::LivenessLock::clientsPathOf(mutexName);
+  probe = platform::LockFile::acquire(path, platform::LockFile::Mode::Exclusive,
+                                      platform::LockFile::kNoWait);
+  return probe.locked();
+}
 
 // Up to the next space (or the end), moving `at` past it.
 std::string nextToken(const std::string& line, size_t& at) {
@@ -65,6 +76,8 @@ int runKorrel(int argc, char** argv, const RequestHandler& handle) {
     decoder::serviceLog("korrel.exe MutexName QueryBufferName:Size ReplyBufferName:Size");
     return kKorrelBadCommandLine;
   }
+  // Held from the moment no client is left until the very end (the last object to go).
+  platform::LockFile lastClientGone;
   // Held while we serve; the system lets it go however we end.
   platform::LivenessLock alive;
   if (!alive.acquire(command.mutexName)) {
@@ -86,8 +99,16 @@ int runKorrel(int argc, char** argv, const RequestHandler& handle) {
   const auto self = uint32_t(::getpid());
   query.setStamp(self);
   for (bool serving = true; serving;) {
-    // The client sends its next read microseconds after a reply: catch it awake.
-    query.wait(-1, kSpinMicroseconds);
+    // The client sends its next read microseconds after a reply: catch it awake. While no
+    // request comes, look every so often whether any client is still alive.
+    if (!query.wait(kKorrelIdleCheckMilliseconds, kSpinMicroseconds)) {
+      if (noClientLeft(command.mutexName, lastClientGone)) {
+        decoder::serviceLog("No client of the service is left; it ends");
+        alive.release();
+        break;
+      }
+      continue;
+    }
     serving = handle(query.data(), query.size(), reply.data(), reply.size());
     reply.signal();
   }

@@ -38,7 +38,13 @@ std::string joinArguments(int argc, char** argv);
 // first colon. False when a name is empty or a size is 0.
 bool parseKorrelCommandLine(const std::string& line, KorrelCommandLine& out);
 
-// Runs the service until the handler says stop; answers the exit code.
+// How often a service without requests looks whether any client is still alive.
+constexpr int kKorrelIdleCheckMilliseconds = 1000;
+
+// Runs the service until the handler says stop, or until no client is alive: every client holds
+// its registration, "<mutex name>.clients.lock" in the runtime folder, shared while it may use
+// the service, and a service that finds none left after a second without requests ends (exit
+// code 0), so a service never outlives the editors that used it. Answers the exit code.
 int runKorrel(int argc, char** argv, const RequestHandler& handle);
 
 }  // namespace quillon

@@ -1,6 +1,7 @@
 #include "decoder_service/service_log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,8 +30,15 @@ void serviceLog(const char* format, ...) {
   // editors that share the log never interleave within a line.
   (void)!::write(STDERR_FILENO, line, length);
   if (!platform::makeFolders(platform::XdgDirs::stateFolder())) return;
-  const int log = ::open(serviceLogPath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  // A state file: never written through a link, and never waited on (a FIFO planted there).
+  const int log = ::open(serviceLogPath().c_str(),
+                         O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (log < 0) return;
+  struct stat st {};
+  if (::fstat(log, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(log);
+    return;
+  }
   (void)!::write(log, line, length);
   ::close(log);
 }

@@ -1,5 +1,7 @@
 #include "formats/open_pipeline.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -30,16 +32,15 @@ std::string systemTempFolder() {
 // A SampleSource that passes a WAV reader through and deletes the file when it goes.
 class TempWavSource : public SampleSource {
  public:
-  TempWavSource(Ref<SampleSource> inner, std::string path)
+  TempWavSource(Ref<SampleSource> inner, TempWavName name)
       : SampleSource(inner->sampleRate(), inner->channels()),
         inner_(std::move(inner)),
-        path_(std::move(path)) {
+        name_(std::move(name)) {
     setStatus(inner_->status());
     setPeakBound(inner_->peakBound());
   }
   ~TempWavSource() override {
-    inner_ = nullptr;  // closes the file first
-    platform::removeFile(path_);
+    inner_ = nullptr;  // closes the file before the name removes it
   }
   int32_t read(Sample* buffer, int32_t frames) override { return inner_->read(buffer, frames); }
   int32_t position() override { return inner_->position(); }
@@ -49,7 +50,7 @@ class TempWavSource : public SampleSource {
 
  private:
   Ref<SampleSource> inner_;
-  std::string path_;
+  TempWavName name_;
 };
 
 // Unwraps a dictation file into a temporary WAV and opens it.
@@ -57,9 +58,9 @@ OpenResult openDictation(Job& progress, const std::string& path, const FileForma
                          const std::string& tempFolder) {
   OpenResult out;
   TempWavName name(tempFolder.empty() ? systemTempFolder() : tempFolder);
-  const JobResult converted = format.convertToWav(progress, path, name.path());
+  const JobResult converted =
+      name.path().empty() ? JobResult::Failed : format.convertToWav(progress, path, name.path());
   if (converted != JobResult::Done) {
-    platform::removeFile(name.path());
     out.result = converted;
     // A file that cannot be read gets its reason here; every other failure has been shown by
     // the converter already.
@@ -68,7 +69,7 @@ OpenResult openDictation(Job& progress, const std::string& path, const FileForma
     if (!readable) out.failure = openFailureMessage(path, SourceStatus::CannotOpen);
     return out;
   }
-  out.source = OpenTempWavSource(name.path());
+  out.source = OpenTempWavSource(std::move(name));
   out.result = out.source->status() == SourceStatus::Ok ? JobResult::Done : JobResult::Failed;
   if (out.result != JobResult::Done) out.failure = openFailureMessage(path, out.source->status());
   return out;
@@ -78,7 +79,15 @@ OpenResult openDictation(Job& progress, const std::string& path, const FileForma
 
 std::string openFailureMessage(const std::string& path, SourceStatus status) {
   const std::string extension = platform::extensionOf(path);
-  if (extension == ".mp3") return formatMessage(messages::kBadMp3, {path});
+  if (extension == ".mp3") {
+    // The service cannot be reached without a private runtime folder: say so, not "bad file".
+    std::string refusal;
+    if (status == SourceStatus::InnerFailed &&
+        platform::XdgDirs::privateRuntimeFolder(&refusal).empty()) {
+      return refusal;
+    }
+    return formatMessage(messages::kBadMp3, {path});
+  }
   switch (status) {
     case SourceStatus::Corrupt:
       return formatMessage(messages::kCorruptFile, {path});
@@ -125,32 +134,27 @@ JobResult AskRawLayout(const std::string& path, Interaction& owner, bool& askFla
 
 TempWavName::TempWavName(const std::string& folder) {
   platform::makeFolders(folder);
-  for (int n = 1;; ++n) {
-    const std::string candidate = platform::joinPath(folder, "Temp" + std::to_string(n) + ".wav");
-    const std::string lockPath = candidate + ".lck";
-    platform::LockFile lock;
-    if (!lock.open(lockPath)) {
-      if (n > 10000) return;  // the folder is unusable
-      continue;
-    }
-    // Taken by another instance, or an old file that is still in use: the next number.
-    if (!lock.lock(platform::LockFile::Mode::Exclusive, platform::LockFile::kNoWait)) continue;
-    if (platform::fileExists(candidate) && !platform::removeFile(candidate)) continue;
-    path_ = candidate;
-    lockPath_ = lockPath;
-    lock_ = std::move(lock);
-    return;
-  }
+  std::string pattern = platform::joinPath(folder, "quillon-XXXXXX");
+  if (!::mkdtemp(pattern.data())) return;
+  folder_ = pattern;
+  path_ = platform::joinPath(folder_, "Temp.wav");
+}
+
+TempWavName::TempWavName(TempWavName&& other) noexcept
+    : folder_(std::move(other.folder_)), path_(std::move(other.path_)) {
+  other.folder_.clear();
+  other.path_.clear();
 }
 
 TempWavName::~TempWavName() {
-  if (!lock_.locked()) return;
-  platform::removeFile(lockPath_);
-  lock_.close();
+  if (folder_.empty()) return;
+  platform::removeFile(path_);
+  ::rmdir(folder_.c_str());
 }
 
-Ref<SampleSource> OpenTempWavSource(const std::string& path) {
-  return makeRef<TempWavSource>(OpenWavSource(path), path);
+Ref<SampleSource> OpenTempWavSource(TempWavName name) {
+  Ref<SampleSource> reader = OpenWavSource(name.path());
+  return makeRef<TempWavSource>(std::move(reader), std::move(name));
 }
 
 JobResult LoadFileIntoDocument(Job& progress, Interaction& owner, LoadRequest& request) {

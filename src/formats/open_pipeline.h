@@ -9,7 +9,6 @@
 #include "formats/format_table.h"
 #include "platform/interaction.h"
 #include "platform/job.h"
-#include "platform/lock_file.h"
 #include "platform/ref_counted.h"
 
 namespace quillon {
@@ -35,24 +34,28 @@ std::string openFailureMessage(const std::string& path, SourceStatus status);
 // clears it; Cancelled when the user cancelled. The layout is stored under its family.
 JobResult AskRawLayout(const std::string& path, Interaction& owner, bool& askFlag);
 
-// A free name "Temp<n>.wav" in the folder, and the lock that keeps other instances off it while
-// it is held (released when destroyed).
+// A name for a temporary WAV, "Temp.wav" inside a folder of its own that is made in `folder`
+// with a name nobody can guess and mode 0700 (mkdtemp), so that no other process, of this user or
+// another, can know the name beforehand, plant a link there or share the file. The file and the
+// folder are removed when the object goes. `path()` is "" when no folder could be made.
 class TempWavName {
  public:
   explicit TempWavName(const std::string& folder);
   ~TempWavName();
+  TempWavName(TempWavName&& other) noexcept;
+  TempWavName& operator=(TempWavName&&) = delete;
   TempWavName(const TempWavName&) = delete;
   TempWavName& operator=(const TempWavName&) = delete;
   const std::string& path() const { return path_; }
 
  private:
+  std::string folder_;
   std::string path_;
-  std::string lockPath_;
-  platform::LockFile lock_;
 };
 
-// The WAV reader over a temporary file, which is deleted when the source is released.
-Ref<SampleSource> OpenTempWavSource(const std::string& path);
+// The WAV reader over a temporary file, which is deleted (with its folder) when the source is
+// released.
+Ref<SampleSource> OpenTempWavSource(TempWavName name);
 
 // What the file-load command hands over: the file, the document to fill, and whether the layout
 // of a headerless file is still to be asked (cleared once asked).

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -28,21 +29,32 @@ namespace {
 
 class SaveJob : public Job {
  public:
-  SaveJob(Interaction& owner, const SaveRequest& request)
-      : Job(messages::kSavingJobTitle), owner_(owner), request_(request) {}
+  SaveJob(Interaction& owner, const SaveRequest& request, const std::string& writePath)
+      : Job(messages::kSavingJobTitle), owner_(owner), request_(request), writePath_(writePath) {}
 
  protected:
-  JobResult run() override { return SaveTask(*this, owner_, request_); }
+  JobResult run() override { return SaveTask(*this, owner_, request_, writePath_); }
 
  private:
   Interaction& owner_;
   const SaveRequest& request_;
+  const std::string& writePath_;
 };
 
-// A hidden name beside the target with the same extension, so that the tag writers know it.
-std::string temporaryNameFor(const std::string& path) {
-  const std::string folder = platform::parentFolder(path);
-  return platform::joinPath(folder.empty() ? "." : folder, ".~" + platform::fileNameOf(path));
+// A new file of this save's own beside the target: hidden, with the target's extension (so that
+// the tag writers know it), ".~<random>~<name>", made exclusively and never through a link, so
+// that two saves never share it and nothing planted there is written through. While it is
+// written it is private when it replaces a file (which may hold what others must not read), and
+// as a new file is (0644 less the umask) otherwise. "" when it cannot be made (errno tells why).
+std::string createTemporaryBeside(const std::string& target, bool replacing) {
+  constexpr size_t kLongestName = 255 - 16;  // room for ".~", the random part and "~"
+  std::string name = platform::fileNameOf(target);
+  if (name.size() > kLongestName) name = platform::extensionOf(target);
+  platform::File file;
+  const std::string path = platform::createUniqueFile(platform::parentFolder(target), ".~",
+                                                      "~" + name, file, replacing ? 0600 : 0644);
+  if (path.empty()) errno = file.error();
+  return path;
 }
 
 bool syncFile(const std::string& path) {
@@ -84,11 +96,12 @@ void rememberChoice(const std::string& path) {
 
 }  // namespace
 
-Ref<SampleSink> CreateSinkForExtension(const std::string& path, int32_t sampleRate, int channels) {
+Ref<SampleSink> CreateSinkForExtension(const std::string& path, int32_t sampleRate, int channels,
+                                       const std::string& writePath) {
   const std::string extension = platform::extensionOf(path);
   const FileFormat* format = formatForExtension(extension);
   if (!format || !format->saveTextOf(extension)) return makeRef<NullSink>();
-  return format->createSink(path, sampleRate, channels);
+  return format->createSink(writePath.empty() ? path : writePath, sampleRate, channels);
 }
 
 bool EditFormatSettings(const std::string& extension, Interaction& owner, int32_t sampleRate,
@@ -98,7 +111,9 @@ bool EditFormatSettings(const std::string& extension, Interaction& owner, int32_
   return !format->editSettings || format->editSettings(owner, sampleRate, channels);
 }
 
-JobResult SaveTask(Job& progress, Interaction& owner, const SaveRequest& request) {
+JobResult SaveTask(Job& progress, Interaction& owner, const SaveRequest& request,
+                   const std::string& writePath) {
+  const std::string& file = writePath.empty() ? request.path : writePath;
   const std::string extension = platform::extensionOf(request.path);
   const int32_t rate = request.clip.sampleRate;
   const int channels = request.clip.channels;
@@ -107,8 +122,8 @@ JobResult SaveTask(Job& progress, Interaction& owner, const SaveRequest& request
     return JobResult::Failed;
   }
   Ref<SampleSink> sink = extension == ".wav" && request.wavFormat
-                             ? CreateWavSink(request.path, *request.wavFormat)
-                             : CreateSinkForExtension(request.path, rate, channels);
+                             ? CreateWavSink(file, *request.wavFormat)
+                             : CreateSinkForExtension(request.path, rate, channels, file);
   if (sink->status() & kSinkNull) {
     progress.reportError(formatMessage(messages::kCannotCreateForSaving, {request.path}));
     return JobResult::Failed;
@@ -123,23 +138,28 @@ JobResult SaveTask(Job& progress, Interaction& owner, const SaveRequest& request
 }
 
 JobResult saveSafely(Interaction& owner, const SaveRequest& request, const TagList* tags) {
-  SaveRequest temporary = request;
-  temporary.path = temporaryNameFor(request.path);
-  SaveJob job(owner, temporary);
+  auto refuse = [&](int error) {
+    owner.messageBox("Error",
+                     formatMessage(messages::kCannotCreateForSaving, {request.path}) + " " +
+                         std::strerror(error) + ".",
+                     MessageIcon::Exclamation, MessageButtons::Ok);
+    return JobResult::Failed;
+  };
+  struct stat old {};
+  const std::string temporary =
+      createTemporaryBeside(request.path, ::stat(request.path.c_str(), &old) == 0);
+  if (temporary.empty()) return refuse(errno);
+  SaveJob job(owner, request, temporary);
   JobResult result = runJob(job, owner);
-  if (result == JobResult::Done && tags) WriteTags(*tags, temporary.path, kWavAllTags);
-  if (result == JobResult::Done && !syncFile(temporary.path)) result = JobResult::Failed;
+  if (result == JobResult::Done && tags) WriteTags(*tags, temporary, kWavAllTags);
+  if (result == JobResult::Done && !syncFile(temporary)) result = refuse(EIO);
   if (result == JobResult::Done) {
-    struct stat old {};
-    if (::stat(request.path.c_str(), &old) == 0)
-      ::chmod(temporary.path.c_str(), old.st_mode & 07777);
-    if (std::rename(temporary.path.c_str(), request.path.c_str()) != 0) {
-      owner.messageBox("Error", formatMessage(messages::kCannotCreateForSaving, {request.path}),
-                       MessageIcon::Exclamation, MessageButtons::Ok);
-      result = JobResult::Failed;
-    }
+    // The file replaced keeps its permissions. Whatever replaced the target meanwhile (another
+    // save, say) is replaced whole: the last save wins, and nobody sees a mix.
+    if (::stat(request.path.c_str(), &old) == 0) ::chmod(temporary.c_str(), old.st_mode & 07777);
+    if (std::rename(temporary.c_str(), request.path.c_str()) != 0) result = refuse(errno);
   }
-  if (result != JobResult::Done) platform::removeFile(temporary.path);
+  if (result != JobResult::Done) platform::removeFile(temporary);
   return result;
 }
 

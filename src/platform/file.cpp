@@ -1,12 +1,16 @@
 #include "platform/file.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <random>
 #include <utility>
 
 #include "platform/paths.h"
@@ -61,7 +65,8 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::open(const std::string& path, Mode mode, unsigned permissions) {
   close();
-  int flags = O_CLOEXEC;
+  // Non-blocking, so that a FIFO (or a device) named like an audio file cannot stall the open.
+  int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
   switch (mode) {
     case Mode::Read:
       flags |= O_RDONLY;
@@ -70,18 +75,31 @@ bool File::open(const std::string& path, Mode mode, unsigned permissions) {
       flags |= O_RDWR;
       break;
     case Mode::Create:
-      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      flags |= O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW;
       break;
     case Mode::CreateExclusive:
-      flags |= O_RDWR | O_CREAT | O_EXCL;
+      flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
       break;
   }
+  int fd;
   do {
-    fd_ = ::open(path.c_str(), flags, permissions);
-  } while (fd_ < 0 && errno == EINTR);
-  error_ = fd_ < 0 ? errno : 0;
-  if (fd_ >= 0) countOpen();
-  return fd_ >= 0;
+    fd = ::open(path.c_str(), flags, permissions);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    error_ = errno;
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error_ = S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
+    ::close(fd);
+    return false;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  fd_ = fd;
+  error_ = 0;
+  countOpen();
+  return true;
 }
 
 void File::close() {
@@ -205,12 +223,52 @@ bool readWholeFile(const std::string& path, std::string& out) {
   }
 }
 
+std::string randomHex(size_t bytes) {
+  std::string random(bytes, '\0');
+  size_t got = 0;
+  while (got < bytes) {
+    const ssize_t n = ::getrandom(random.data() + got, bytes - got, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += size_t(n);
+  }
+  if (got < bytes) {
+    // No random source (a very old kernel): the time and the process still make a name that a
+    // guess hits rarely; the exclusive creation keeps it safe either way.
+    std::mt19937_64 mix(uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                        (uint64_t(::getpid()) << 32) ^ uint64_t(uintptr_t(&random)));
+    for (size_t i = got; i < bytes; ++i)
+      random[i] = char(mix());
+  }
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (unsigned char c : random) {
+    text += kDigits[c >> 4];
+    text += kDigits[c & 15];
+  }
+  return text;
+}
+
+std::string createUniqueFile(const std::string& folder, const std::string& prefix,
+                             const std::string& suffix, File& file, unsigned permissions) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string path =
+        joinPath(folder.empty() ? "." : folder, prefix + randomHex(6) + suffix);
+    if (file.open(path, File::Mode::CreateExclusive, permissions)) return path;
+    if (file.error() != EEXIST) return {};
+  }
+  return {};
+}
+
 bool replaceFileAtomically(const std::string& path, const std::string& contents,
                            unsigned permissions) {
-  const std::string temp = path + "." + std::to_string(::getpid()) + ".tmp";
+  std::string temp;
   {
     File file;
-    if (!file.open(temp, File::Mode::Create, permissions)) return false;
+    std::string prefix = ".";  // hidden, and named after the file it replaces
+    prefix.append(fileNameOf(path)).append(".");
+    temp = createUniqueFile(parentFolder(path), prefix, ".tmp", file, permissions);
+    if (temp.empty()) return false;
     if (!file.write(contents.data(), contents.size()) || !file.sync()) {
       file.close();
       removeFile(temp);

@@ -8,13 +8,17 @@ namespace quillon::platform {
 
 // One open file descriptor, closed when the object goes. Reads and writes retry interrupted
 // and partial transfers; a failure leaves errno-style code in `error()`.
+//
+// Only regular files are opened: the open never waits (a FIFO or a device under a file's name
+// would block it) and anything that is not a regular file is refused (EISDIR for a folder, ENXIO
+// for the rest). The modes that create never follow a symbolic link at the name.
 class File {
  public:
   enum class Mode {
     Read,            // existing file, read only
     ReadWrite,       // existing file
     Create,          // create or truncate, read and write
-    CreateExclusive  // create; fails when the file exists
+    CreateExclusive  // create; fails when anything (a link too) has the name
   };
 
   File() = default;
@@ -67,8 +71,19 @@ FileActivity uiThreadFileActivity();
 // Reads a whole file; false when it cannot be opened or read.
 bool readWholeFile(const std::string& path, std::string& out);
 
+// Text that nobody can guess: `bytes` random bytes from the system, as lower-case hex digits.
+std::string randomHex(size_t bytes);
+
+// Creates a new file "<folder>/<prefix><random><suffix>" that nobody else can have made or
+// planted: the name has 48 random bits and the file is created exclusively, never through a
+// link (O_CREAT|O_EXCL|O_NOFOLLOW), with `permissions` (less the umask). Answers its path, the
+// file open in `file`; "" when no file could be made (`file.error()` tells why).
+std::string createUniqueFile(const std::string& folder, const std::string& prefix,
+                             const std::string& suffix, File& file, unsigned permissions = 0600);
+
 // Replaces `path` with `contents` so that readers see either the old file or the new one,
-// never a part: a temporary file in the same folder, fsync, rename, fsync of the folder.
+// never a part: a temporary file of its own in the same folder (`createUniqueFile`), fsync,
+// rename, fsync of the folder. Two replacements at once never mix: the last one wins.
 bool replaceFileAtomically(const std::string& path, const std::string& contents,
                            unsigned permissions = 0600);
 

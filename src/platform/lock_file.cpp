@@ -3,10 +3,15 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <thread>
 #include <utility>
 
@@ -18,6 +23,9 @@ namespace {
 
 // How long a timed lock sleeps between tries.
 constexpr auto kRetryPause = std::chrono::microseconds(500);
+// A path whose file is replaced under a try this often in a row counts as busy once the time
+// is up.
+constexpr int kReplacedRetries = 3;
 
 }  // namespace
 
@@ -45,24 +53,34 @@ bool LockFile::open(const std::string& path, bool create) {
   error_ = 0;
   path_ = path;
   create_ = create;
+  constexpr int kFlags = O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK;
   if (create) {
     const std::string folder = parentFolder(path);
     if (!folder.empty() && !makeFolders(folder)) {
       error_ = errno ? errno : ENOENT;
       return false;
     }
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | kFlags, 0600);
   } else {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    fd_ = ::open(path.c_str(), O_RDONLY | kFlags);
   }
-  if (fd_ < 0) error_ = errno;
-  return fd_ >= 0;
+  if (fd_ < 0) {
+    error_ = errno;
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error_ = S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
+    close();
+    return false;
+  }
+  return true;
 }
 
 bool LockFile::stillNamed() const {
   struct stat named {
   }, opened{};
-  return ::stat(path_.c_str(), &named) == 0 && ::fstat(fd_, &opened) == 0 &&
+  return ::lstat(path_.c_str(), &named) == 0 && ::fstat(fd_, &opened) == 0 &&
          named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
 }
 
@@ -74,12 +92,18 @@ bool LockFile::lock(Mode mode, int milliseconds) {
   const int operation = mode == Mode::Shared ? LOCK_SH : LOCK_EX;
   const bool forever = milliseconds < 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  for (;;) {
+  for (int replaced = 0;;) {
     if (::flock(fd_, operation | (forever ? 0 : LOCK_NB)) == 0) {
       locked_ = true;
-      if (!create_ || stillNamed()) return true;
+      if (stillNamed()) return true;
       // The holder removed (or replaced) the file before we got it: ours names nothing. Take
       // the file that the path names now.
+      if (++replaced >= kReplacedRetries && !forever &&
+          std::chrono::steady_clock::now() >= deadline) {
+        close();
+        error_ = EWOULDBLOCK;
+        return false;
+      }
       const std::string path = path_;
       if (!open(path, create_)) return false;
       continue;
@@ -109,6 +133,34 @@ LockFile LockFile::acquire(const std::string& path, Mode mode, int milliseconds)
   LockFile file;
   if (file.open(path)) file.lock(mode, milliseconds);
   return file;
+}
+
+LockFile LockFile::tryExisting(const std::string& path, Mode mode, int milliseconds) {
+  LockFile file;
+  if (file.open(path, false)) file.lock(mode, milliseconds);
+  return file;
+}
+
+pid_t LockFile::exclusiveHolder() const {
+  struct stat st {};
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
+  // "1: FLOCK  ADVISORY  WRITE 4711 fe:00:5309022 0 EOF"; waiters' lines carry "->".
+  char self[64];
+  std::snprintf(self, sizeof self, "%02x:%02x:%llu", major(st.st_dev), minor(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
+  std::ifstream table("/proc/locks");
+  std::string line;
+  while (std::getline(table, line)) {
+    std::istringstream words(line);
+    std::string number, kind, advisory, access, pid, file;
+    if (!(words >> number >> kind) || kind == "->" || kind != "FLOCK") continue;
+    if (!(words >> advisory >> access >> pid >> file) || access != "WRITE" || file != self) {
+      continue;
+    }
+    const long id = std::strtol(pid.c_str(), nullptr, 10);
+    return id > 0 ? pid_t(id) : 0;
+  }
+  return 0;
 }
 
 }  // namespace quillon::platform

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -19,6 +20,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/file.h"
 #include "platform/lock_file.h"
 #include "platform/paths.h"
 #include "platform/xdg_dirs.h"
@@ -40,18 +42,30 @@ std::string safeName(const std::string& name) {
   return out;
 }
 
-// A short tag of the runtime folder (FNV-1a), so each runtime folder has its own objects.
-std::string runtimeTag() {
-  uint32_t hash = 2166136261u;
-  for (unsigned char c : XdgDirs::runtimeFolder())
-    hash = (hash ^ c) * 16777619u;
-  char text[9];
-  std::snprintf(text, sizeof text, "%08x", hash);
-  return text;
+// A lock file of the channel in the private runtime folder; "" when that folder is refused.
+std::string lockPath(const std::string& name, const char* suffix) {
+  const std::string folder = XdgDirs::privateRuntimeFolder();
+  return folder.empty() ? std::string() : joinPath(folder, safeName(name) + suffix);
 }
 
-std::string lockPath(const std::string& name, const char* suffix) {
-  return joinPath(XdgDirs::runtimeFolder(), safeName(name) + suffix);
+std::string objectNameFor(const std::string& name, const std::string& tag) {
+  return "/quillon." + std::to_string(::geteuid()) + "." + tag + "." + safeName(name);
+}
+
+// The tag of a buffer's object, kept in its users lock file ("" when there is none).
+constexpr size_t kTagBytes = 8;
+
+std::string readTag(int fd) {
+  char text[2 * kTagBytes + 1] = {};
+  const ssize_t got = ::pread(fd, text, 2 * kTagBytes, 0);
+  if (got != ssize_t(2 * kTagBytes)) return {};
+  for (char c : std::string(text, 2 * kTagBytes))
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return {};
+  return std::string(text, 2 * kTagBytes);
+}
+
+bool writeTag(int fd, const std::string& tag) {
+  return ::ftruncate(fd, 0) == 0 && ::pwrite(fd, tag.data(), tag.size(), 0) == ssize_t(tag.size());
 }
 
 long futex(std::atomic<uint32_t>* word, int operation, uint32_t value, const timespec* timeout) {
@@ -60,10 +74,6 @@ long futex(std::atomic<uint32_t>* word, int operation, uint32_t value, const tim
 }
 
 }  // namespace
-
-std::string userObjectName(const std::string& name) {
-  return "/quillon." + std::to_string(::geteuid()) + "." + runtimeTag() + "." + safeName(name);
-}
 
 // The first 64 bytes of the object; the data area follows.
 struct SharedBuffer::Header {
@@ -88,42 +98,60 @@ bool SharedBuffer::open(const std::string& name, size_t size) {
     error_ = EINVAL;
     return false;
   }
+  const std::string serialisePath = lockPath(name, ".open.lock");
+  const std::string usersPath = lockPath(name, ".users.lock");
+  if (serialisePath.empty()) {
+    error_ = EACCES;  // no private runtime folder
+    return false;
+  }
   // Opening and closing are serialised by a lock file, so the last close and a new open never
   // cross; the users lock is held shared by every process that has the object open.
-  const LockFile serialise =
-      LockFile::acquire(lockPath(name, ".open.lock"), LockFile::Mode::Exclusive);
+  const LockFile serialise = LockFile::acquire(serialisePath, LockFile::Mode::Exclusive);
   LockFile users;
-  if (!serialise.locked() || !users.open(lockPath(name, ".users.lock"))) {
+  if (!serialise.locked() || !users.open(usersPath)) {
     error_ = serialise.locked() ? users.error() : serialise.error();
     if (error_ == 0) error_ = EIO;
     return false;
   }
   const bool alone = users.lock(LockFile::Mode::Exclusive, LockFile::kNoWait);
-  const std::string object = userObjectName(name);
-  const int fd = ::shm_open(object.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  struct stat st {};
+  std::string tag = readTag(users.descriptor());
+  std::string object;
+  int fd = -1;
   auto fail = [&](int error) {
     error_ = error;
     if (fd >= 0) ::close(fd);
     if (mapping_) ::munmap(mapping_, mappedBytes_);
     mapping_ = nullptr;
+    if (alone) {
+      // Nothing half made stays behind.
+      if (fd >= 0) ::shm_unlink(object.c_str());
+      (void)!::ftruncate(users.descriptor(), 0);
+    }
     return false;
   };
+  if (alone) {
+    // Nobody has the object open: an object still named was left by processes that died.
+    if (!tag.empty()) ::shm_unlink(objectNameFor(name, tag).c_str());
+    tag = randomHex(kTagBytes);
+    if (!writeTag(users.descriptor(), tag)) return fail(errno);
+  } else if (tag.empty()) {
+    return fail(EPROTO);
+  }
+  object = objectNameFor(name, tag);
+  // A new object is made exclusively: nothing under its name can be somebody else's.
+  fd = ::shm_open(object.c_str(), O_RDWR | O_CLOEXEC | (alone ? O_CREAT | O_EXCL : 0), 0600);
+  struct stat st {};
   if (fd < 0 || ::fstat(fd, &st) != 0) return fail(errno);
   // Someone else's object under our name, or one that other users may open, is never used.
   if (st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) return fail(EACCES);
   const size_t wanted = sizeof(Header) + size;
-  // Nobody else has it open (new, or left by processes that died): make it afresh.
-  const bool fresh = alone || st.st_size == 0;
-  if (fresh && size_t(st.st_size) != wanted && ::ftruncate(fd, off_t(wanted)) != 0) {
-    return fail(errno);
-  }
-  mappedBytes_ = fresh ? wanted : size_t(st.st_size);
+  if (alone && ::ftruncate(fd, off_t(wanted)) != 0) return fail(errno);
+  mappedBytes_ = alone ? wanted : size_t(st.st_size);
   if (mappedBytes_ < wanted) return fail(EINVAL);
   void* view = ::mmap(nullptr, mappedBytes_, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   if (view == MAP_FAILED) return fail(errno);
   mapping_ = static_cast<uint8_t*>(view);
-  if (fresh) {
+  if (alone) {
     header()->dataSize = uint32_t(size);
     header()->event.store(0);
     header()->stamp.store(0);
@@ -147,9 +175,10 @@ void SharedBuffer::close() {
   const LockFile serialise =
       LockFile::acquire(lockPath(name_, ".open.lock"), LockFile::Mode::Exclusive);
   ::munmap(mapping_, mappedBytes_);
-  // The last user removes the object (a failed change means others still use it).
+  // The last user removes the object and its tag (a failed change means others still use it).
   if (serialise.locked() && usersLock_.lock(LockFile::Mode::Exclusive, LockFile::kNoWait)) {
     ::shm_unlink(objectName_.c_str());
+    (void)!::ftruncate(usersLock_.descriptor(), 0);
   }
   usersLock_.close();
   mapping_ = nullptr;
@@ -223,10 +252,19 @@ std::string LivenessLock::pathOf(const std::string& name) {
   return lockPath(name, ".lock");
 }
 
+std::string LivenessLock::clientsPathOf(const std::string& name) {
+  return lockPath(name, ".clients.lock");
+}
+
 bool LivenessLock::acquire(const std::string& name) {
   release();
+  const std::string path = pathOf(name);
+  if (path.empty()) {
+    error_ = EACCES;  // no private runtime folder
+    return false;
+  }
   // A client probing the lock holds it shared for an instant: try for up to 200 ms.
-  LockFile lock = LockFile::acquire(pathOf(name), LockFile::Mode::Exclusive, 200);
+  LockFile lock = LockFile::acquire(path, LockFile::Mode::Exclusive, 200);
   if (!lock.locked()) {
     error_ = lock.error();
     return false;
@@ -243,18 +281,45 @@ bool LivenessLock::acquire(const std::string& name) {
 
 void LivenessLock::release() {
   if (!lock_.locked()) return;
-  ::ftruncate(lock_.descriptor(), 0);
+  (void)!::ftruncate(lock_.descriptor(), 0);
   lock_.close();
 }
 
 pid_t LivenessLock::holderOf(const std::string& name) {
-  LockFile probe;
-  if (!probe.open(pathOf(name), false)) return 0;
-  if (probe.lock(LockFile::Mode::Shared, LockFile::kNoWait)) return 0;
+  const std::string path = pathOf(name);
+  if (path.empty()) return 0;
+  const LockFile probe = LockFile::tryExisting(path, LockFile::Mode::Shared);
+  if (probe.locked() || !probe.isOpen()) return 0;  // free, missing or removed
   char text[32] = {};
   const ssize_t got = ::pread(probe.descriptor(), text, sizeof text - 1, 0);
   const long id = got > 0 ? std::strtol(text, nullptr, 10) : 0;
   return id > 0 && id <= INT_MAX ? pid_t(id) : -1;
+}
+
+bool LivenessLock::killHolder(const std::string& name, pid_t pid) {
+  if (pid <= 0) return false;
+  // Through a descriptor of the process, taken before the check: should it end meanwhile and its
+  // id go to another process, the signal still goes nowhere else.
+  int process = -1;
+#ifdef SYS_pidfd_open
+  process = int(::syscall(SYS_pidfd_open, pid, 0));
+#endif
+  const LockFile probe = LockFile::tryExisting(pathOf(name), LockFile::Mode::Shared);
+  const bool holds = probe.isOpen() && !probe.locked() && probe.exclusiveHolder() == pid;
+  bool sent = false;
+  if (holds) {
+#ifdef SYS_pidfd_send_signal
+    if (process >= 0) {
+      sent = ::syscall(SYS_pidfd_send_signal, process, SIGKILL, nullptr, 0) == 0;
+    } else {
+      sent = ::kill(pid, SIGKILL) == 0;
+    }
+#else
+    sent = ::kill(pid, SIGKILL) == 0;
+#endif
+  }
+  if (process >= 0) ::close(process);
+  return sent;
 }
 
 bool ChildProcess::start(const std::string& program, const std::vector<std::string>& arguments) {
@@ -271,6 +336,8 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
   posix_spawn_file_actions_init(&actions);
   posix_spawnattr_init(&attributes);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   // Its own session (a Ctrl+C meant for the editor's terminal does not reach it), no blocked
   // signals and default dispositions whatever the editor set.
   sigset_t none, all;

@@ -13,17 +13,19 @@ namespace quillon::platform {
 
 // The objects through which the editor and its MP3 decoding service talk: named shared buffers
 // with an auto-reset event each, the lock that tells whether the service is alive, and the
-// service process itself. Every named object belongs to the user: its name carries the user id
-// and a tag of the runtime folder (so each login session, and each test, has its own set),
-// shared memory lives in /dev/shm with mode 0600, lock files in "$XDG_RUNTIME_DIR/quillon".
-
-// The name of the per-user shared memory object for `name`: "/quillon.<uid>.<tag>.<name>".
-std::string userObjectName(const std::string& name);
+// service process itself. Every named object belongs to the user: lock files live in the
+// private runtime folder (`XdgDirs::privateRuntimeFolder`; nothing is made when it is refused),
+// shared memory in /dev/shm with mode 0600, named "/quillon.<uid>.<random tag>.<name>".
 
 // A named block of shared memory that holds an auto-reset event (a futex word) and a data area.
 // Two processes that open the same name with the same size share both. The object lives while
 // any process has it open; the last `close` (or the death of the last holder, noticed by the
 // next opener) removes it.
+//
+// The system object's name has a part that nobody can guess: the first opener draws 64 random
+// bits and keeps them in the buffer's lock file in the private runtime folder, where the later
+// openers read them. Each new object gets a new tag, so a name that another user saw in /dev/shm
+// is never used again and squatting it blocks nothing.
 class SharedBuffer {
  public:
   SharedBuffer() = default;
@@ -41,6 +43,8 @@ class SharedBuffer {
 
   uint8_t* data() const { return data_; }
   size_t size() const { return size_; }
+  // The system object's name ("/quillon.<uid>.<tag>.<name>"; "" when not open).
+  const std::string& objectName() const { return objectName_; }
 
   // A word beside the event that every opener sees: the service puts its process id there, so
   // a client can tell, without a system call, whether the service it knows is still the one
@@ -76,7 +80,9 @@ class SharedBuffer {
 
 // A lock file in the runtime folder that a running service holds; the system releases it when
 // the process ends in any way, so a client can tell a live service from a dead one without
-// waiting. The holder writes its process id into the file.
+// waiting. The holder writes its process id into the file. Beside it, "<name>.clients.lock" is
+// held shared by every client that may use the service, so the service can tell whether any
+// client is still alive.
 class LivenessLock {
  public:
   LivenessLock() = default;
@@ -93,17 +99,25 @@ class LivenessLock {
   int error() const { return error_; }
 
   // The id of the process that holds `name`: 0 when nobody does, −1 when it is held but the
-  // holder has not written its id yet. Never blocks.
+  // holder has not written its id yet. Never blocks. The id comes from the file: good for
+  // telling services apart, never for signalling (see `killHolder`).
   static pid_t holderOf(const std::string& name);
+  // Ends the process `pid` with SIGKILL, but only when the system's lock table names it as the
+  // holder of the lock `name`; a process id written into the file is never trusted. True when
+  // the signal was sent.
+  static bool killHolder(const std::string& name, pid_t pid);
+  // The paths in the private runtime folder ("" when it is refused).
   static std::string pathOf(const std::string& name);
+  static std::string clientsPathOf(const std::string& name);
 
  private:
   LockFile lock_;
   int error_ = 0;
 };
 
-// A process started with posix_spawn: its own session, standard input from /dev/null, no other
-// descriptors (ours are all close-on-exec). Dropping the object leaves the process running.
+// A process started with posix_spawn: its own session, its standard input, output and error on
+// /dev/null (so it never holds a pipe of ours open), no other descriptors (ours are all
+// close-on-exec). Dropping the object leaves the process running.
 class ChildProcess {
  public:
   ChildProcess() = default;

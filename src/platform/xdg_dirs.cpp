@@ -6,7 +6,9 @@
 #include <fstream>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/paths.h"
 
@@ -46,6 +48,17 @@ std::string userDirsMusic() {
   return {};
 }
 
+bool haveRuntimeDir() {
+  const char* value = std::getenv("XDG_RUNTIME_DIR");
+  return value && value[0] == '/';
+}
+
+std::string octal(unsigned mode) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04o", mode);
+  return text;
+}
+
 }  // namespace
 
 std::string XdgDirs::configHome() {
@@ -59,8 +72,10 @@ std::string XdgDirs::stateHome() {
 }
 
 std::string XdgDirs::runtimeDir() {
-  if (const char* value = std::getenv("XDG_RUNTIME_DIR"); value && value[0] == '/') return value;
-  return "/tmp/quillon-runtime-" + std::to_string(getuid());
+  if (haveRuntimeDir()) return std::getenv("XDG_RUNTIME_DIR");
+  const char* temp = std::getenv("TMPDIR");
+  const std::string base = temp && temp[0] == '/' ? temp : "/tmp";
+  return joinPath(base, "quillon-runtime-" + std::to_string(::getuid()));
 }
 
 std::string XdgDirs::musicDir() {
@@ -81,6 +96,40 @@ std::string XdgDirs::stateFolder() {
 }
 std::string XdgDirs::runtimeFolder() {
   return joinPath(runtimeDir(), "quillon");
+}
+
+std::string XdgDirs::privateRuntimeFolder(std::string* refusal) {
+  std::string why;
+  // The fallback base lies in the shared /tmp, where anyone may have made it first.
+  if (!haveRuntimeDir()) why = makePrivateFolder(runtimeDir());
+  const std::string folder = runtimeFolder();
+  if (why.empty()) why = makePrivateFolder(folder);
+  if (refusal) *refusal = why;
+  return why.empty() ? folder : std::string();
+}
+
+std::string makePrivateFolder(const std::string& folder) {
+  if (folder.empty()) return "No folder was given for Quillon's private files.";
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno == ENOENT) {
+    makeFolders(parentFolder(folder));
+    ::mkdir(folder.c_str(), 0700);
+  }
+  struct stat st {};
+  if (::lstat(folder.c_str(), &st) != 0) {
+    return "The folder \"" + folder +
+           "\" for Quillon's private files cannot be made: " + std::strerror(errno) + ".";
+  }
+  if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) {
+    return "The folder \"" + folder +
+           "\" for Quillon's private files is refused: it must be a real folder of your own "
+           "that no one else may open (mode 0700), and it is " +
+           (S_ISLNK(st.st_mode)        ? std::string("a symbolic link")
+            : !S_ISDIR(st.st_mode)     ? std::string("not a folder")
+            : st.st_uid != ::geteuid() ? "owned by user " + std::to_string(st.st_uid)
+                                       : "open to others (mode " + octal(st.st_mode & 0777) + ")") +
+           ". Remove it, or set XDG_RUNTIME_DIR to a private folder.";
+  }
+  return {};
 }
 
 bool makeFolders(const std::string& folder, unsigned mode) {

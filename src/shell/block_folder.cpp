@@ -33,7 +33,10 @@ void clearFolder(const std::string& folder, bool removeFolder) {
 bool BlockFolderClaim::claim(const std::string& folder) {
   release();
   if (!platform::makeFolders(folder)) return false;
-  if (!lock_.tryLock(lockPathIn(folder), HeldLock::Kind::Exclusive, kClaimWaitMilliseconds)) {
+  lock_ = platform::LockFile::acquire(lockPathIn(folder), platform::LockFile::Mode::Exclusive,
+                                      kClaimWaitMilliseconds);
+  if (!lock_.locked()) {
+    lock_.close();
     return false;
   }
   folder_ = folder;
@@ -49,9 +52,9 @@ bool BlockFolderClaim::claimPrivate(const std::string& base, const std::string& 
 }
 
 void BlockFolderClaim::release() {
-  if (!lock_.held()) return;
+  if (!lock_.locked()) return;
   clearFolder(folder_, private_);
-  lock_.release();
+  lock_.close();
   folder_.clear();
   private_ = false;
 }
@@ -70,10 +73,9 @@ void removeAbandonedBlockFolders(const std::string& base) {
   }
   for (const std::string& folder : folders) {
     // Only folders with a lock file are block folders; one whose lock we can take is abandoned.
-    HeldLock lock;
-    if (lock.tryLock(lockPathIn(folder), HeldLock::Kind::Exclusive, 0, false)) {
-      clearFolder(folder, true);
-    }
+    const platform::LockFile lock =
+        platform::LockFile::tryExisting(lockPathIn(folder), platform::LockFile::Mode::Exclusive);
+    if (lock.locked()) clearFolder(folder, true);
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "shell/held_lock.h"
+#include "platform/lock_file.h"
 
 namespace quillon {
 
@@ -32,11 +32,11 @@ class BlockFolderClaim {
   // writing blocks of the same numbers at once.
   void release();
 
-  bool held() const { return lock_.held(); }
+  bool held() const { return lock_.locked(); }
   const std::string& folder() const { return folder_; }
 
  private:
-  HeldLock lock_;
+  platform::LockFile lock_;
   std::string folder_;
   bool private_ = false;
 };

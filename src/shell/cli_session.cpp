@@ -10,6 +10,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <optional>
@@ -565,10 +566,14 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
   }
   BlockStore::instance().setFolder(folder.folder());
   interrupted = 0;
-  struct sigaction action = {}, previous = {};
+  // Ctrl+C, a kill and a closed terminal all cancel the running job, so that a save in progress
+  // removes its temporary file and leaves the target as it was.
+  constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+  struct sigaction action = {}, previous[std::size(kStopSignals)] = {};
   action.sa_handler = onInterrupt;
   sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, &previous);
+  for (size_t i = 0; i < std::size(kStopSignals); ++i)
+    ::sigaction(kStopSignals[i], &action, &previous[i]);
   JobResult result = JobResult::Done;
   {
     Session session(out, err, yes, quiet);
@@ -583,7 +588,8 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
       if (result != JobResult::Done) break;
     }
   }
-  ::sigaction(SIGINT, &previous, nullptr);
+  for (size_t i = 0; i < std::size(kStopSignals); ++i)
+    ::sigaction(kStopSignals[i], &previous[i], nullptr);
   BlockStore::instance().purgeAll();
   folder.release();
   return static_cast<int>(result);  // the exit status: 0 done, 1 cancelled, 2 failed

@@ -19,6 +19,7 @@
 #include "fake_decoder_service.h"
 #include "formats/open_pipeline.h"
 #include "platform/file.h"
+#include "platform/lock_file.h"
 #include "platform/paths.h"
 #include "platform/service_channel.h"
 #include "platform/xdg_dirs.h"
@@ -51,6 +52,24 @@ std::vector<Sample> readFrames(const Ref<Mp3ServiceSource>& source, int32_t fram
 
 bool processGone(pid_t pid) {
   return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// Gone, or ended and waiting for a parent that is not us to reap it.
+bool processEnded(pid_t pid) {
+  std::string stat;
+  if (!platform::readWholeFile("/proc/" + std::to_string(pid) + "/stat", stat)) return true;
+  const size_t close = stat.rfind(')');
+  return close == std::string::npos || stat.compare(close, 3, ") Z") == 0;
+}
+
+// Waits up to `seconds` for the process to end.
+bool endsWithin(pid_t pid, int seconds) {
+  const auto deadline = Clock::now() + std::chrono::seconds(seconds);
+  while (!processEnded(pid)) {
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
 }
 
 class DecoderClientTest : public ::testing::TestWithParam<Service> {
@@ -347,6 +366,51 @@ TEST_P(DecoderClientTest, AnMp3OpensIntoADocumentWithinSixteenBitFullScale) {
   EXPECT_GT(peak, kFullScale16 / 2) << "limited, not silenced";
 }
 
+// A client whose process is killed never says goodbye: the service finds no client left and
+// ends by itself within seconds, rather than living on without a parent.
+TEST_P(DecoderClientTest, TheServiceEndsWhenItsLastClientIsKilled) {
+  int channel[2];
+  ASSERT_EQ(::pipe(channel), 0);
+  const pid_t editor = ::fork();
+  if (editor == 0) {
+    const bool opened = openSource(song)->status() == SourceStatus::Ok;
+    const pid_t service = opened ? DecoderClient::instance().servicePid() : 0;
+    (void)!::write(channel[1], &service, sizeof service);
+    ::pause();
+    ::_exit(0);
+  }
+  pid_t service = 0;
+  ASSERT_EQ(::read(channel[0], &service, sizeof service), ssize_t(sizeof service));
+  ASSERT_GT(service, 0);
+  ::kill(editor, SIGKILL);
+  ::waitpid(editor, nullptr, 0);
+  const bool ended = endsWithin(service, 10);
+  EXPECT_TRUE(ended) << "the service outlived its last client";
+  if (!ended) ::kill(service, SIGKILL);
+  EXPECT_EQ(platform::LivenessLock::holderOf("MutexQuillon"), 0);
+  // The next client starts a new one.
+  EXPECT_EQ(openSource(song)->status(), SourceStatus::Ok);
+  EXPECT_NE(DecoderClient::instance().servicePid(), service);
+  ::close(channel[0]);
+  ::close(channel[1]);
+}
+
+// A process id written into the service's lock file, by whoever holds that lock, never gets a
+// process killed: here a client that finds a "service" that does not answer leaves the process
+// that the file names alone.
+TEST_P(DecoderClientTest, AProcessIdWrittenIntoTheLockFileIsNeverSignalled) {
+  platform::ChildProcess victim;
+  ASSERT_TRUE(victim.start("/bin/sleep", {"60"}));
+  platform::LockFile held = platform::LockFile::acquire(
+      platform::LivenessLock::pathOf("MutexQuillon"), platform::LockFile::Mode::Exclusive);
+  ASSERT_TRUE(held.locked());
+  const std::string lie = std::to_string(victim.pid()) + "\n";
+  ASSERT_EQ(::pwrite(held.descriptor(), lie.data(), lie.size(), 0), ssize_t(lie.size()));
+  EXPECT_NE(openSource(song)->status(), SourceStatus::Ok) << "no service answers";
+  EXPECT_TRUE(victim.running()) << "the process named in the file was killed";
+  victim.kill();
+}
+
 std::string serviceName(const ::testing::TestParamInfo<Service>& info) {
   return info.param == Service::Real ? "Korrel" : "TestService";
 }
@@ -378,6 +442,38 @@ TEST(DecoderClientStartTest, AMissingServiceIsLoggedAndTheOpenFails) {
   ASSERT_FALSE(view.ui.shown.empty());
   EXPECT_NE(view.ui.shown.back().text.find("not a true layer-3 MPEG file"), std::string::npos);
   DecoderClient::shutdown();
+}
+
+// A run of quillon-cli in a pipeline ends the pipeline when it ends, even when the service it
+// started stays for another client: the service holds none of the run's output.
+TEST(DecoderClientPipelineTest, APipelineEndsWithTheRunNotWithTheService) {
+  testing::TempEnvironment env;
+  ::setenv("QUILLON_KORREL", QUILLON_FAKE_KORREL, 1);
+  testing::writeBytes(env.path("slow.mp3"), {0xFF, 0xFB, 0x90, 0x64});  // loads for a second
+  platform::ChildProcess pipeline;
+  ASSERT_TRUE(pipeline.start("/bin/sh", {"-c", "\"$0\" -q open \"$1\" info | cat >\"$2\"",
+                                         QUILLON_CLI, env.path("slow.mp3"), env.path("out.txt")}));
+  // Once the run has started the service, this process becomes a client of it too.
+  const auto start = Clock::now();
+  while (platform::LivenessLock::holderOf("MutexQuillon") <= 0 &&
+         Clock::now() - start < std::chrono::seconds(20)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ASSERT_GT(platform::LivenessLock::holderOf("MutexQuillon"), 0) << "no service started";
+  EXPECT_EQ(DecoderClient::instance().ping(), kStatusOk);
+  const pid_t service = DecoderClient::instance().servicePid();
+  const bool ended = pipeline.waitForExit(20000);
+  EXPECT_TRUE(ended) << "the pipeline waits for the service";
+  if (!ended) {
+    ::kill(service, SIGKILL);
+    pipeline.waitForExit(5000);
+  }
+  EXPECT_EQ(pipeline.exitCode(), 0);
+  std::string output;
+  ASSERT_TRUE(platform::readWholeFile(env.path("out.txt"), output));
+  EXPECT_NE(output.find("\"length\": 100000"), std::string::npos) << output;
+  EXPECT_EQ(DecoderClient::shutdown(), -1) << "the service was not ours to wait for";
+  EXPECT_TRUE(endsWithin(service, 10));
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 // Opening and saving documents through the pipelines the editor uses.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <filesystem>
 #include <numbers>
 
 #include "document/clip_reader.h"
@@ -131,10 +133,19 @@ TEST_F(PipelineTest, DictationFilesOpenThroughATemporaryWav) {
   for (int i = 0; i < 4; ++i)
     bytes[2 + i] = uint8_t(total >> (8 * i));
   testing::writeBytes(env.path("note.dct"), bytes);
+  // Links planted at names that a guess could give ("Temp1.wav" …) are never followed.
+  const std::string victim = env.path("victim.wav");
+  for (const char* name : {"Temp.wav", "Temp1.wav", "Temp2.wav"}) {
+    ASSERT_EQ(::symlink(victim.c_str(), (env.path("tmp/") + name).c_str()), 0);
+  }
   Ref<WaveDocument> doc = open(env.path("note.dct"));
   ASSERT_FALSE(doc->loadFailed);
   EXPECT_EQ(readAll(doc->audio), std::vector<Sample>(1000, 320));
-  EXPECT_EQ(testing::countFiles(env.path("tmp"), ".wav"), 0);
+  EXPECT_FALSE(platform::fileExists(victim)) << "written through a planted link";
+  size_t left = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(env.path("tmp")))
+    left += !entry.is_symlink();
+  EXPECT_EQ(left, 0u) << "the temporary WAV and its folder are gone";
   bytes[2] ^= 1;  // total size off: refused with its own message
   testing::writeBytes(env.path("bad.dct"), bytes);
   EXPECT_TRUE(open(env.path("bad.dct"))->loadFailed);
@@ -156,19 +167,27 @@ TEST_F(PipelineTest, HeaderlessFilesAskForTheirLayoutOnce) {
   EXPECT_EQ(view.ui.shown.back().text, "Please select a sample rate between 6000 and 196000.");
 }
 
-TEST_F(PipelineTest, TemporaryNamesSkipThoseInUse) {
-  TempWavName first(env.path("temp"));
-  EXPECT_EQ(platform::fileNameOf(first.path()), "Temp1.wav");
-  pid_t child = fork();
-  if (child == 0) {  // another instance holding Temp1 and Temp2
-    TempWavName a(env.path("temp"));
-    _exit(platform::fileNameOf(a.path()) == "Temp2.wav" ? 0 : 1);
+// The temporary WAV of a dictation file lies in a folder of its own, private and with a name
+// nobody can guess, so no two instances share it and nobody else can plant anything there.
+TEST_F(PipelineTest, TemporaryWavsLieInPrivateFoldersOfTheirOwn) {
+  std::string seen;
+  {
+    TempWavName first(env.path("temp"));
+    TempWavName second(env.path("temp"));
+    ASSERT_NE(first.path(), "");
+    EXPECT_NE(platform::parentFolder(first.path()), platform::parentFolder(second.path()));
+    for (const TempWavName* name : {&first, &second}) {
+      const std::string folder = platform::parentFolder(name->path());
+      EXPECT_EQ(platform::parentFolder(folder), env.path("temp"));
+      struct stat st {};
+      ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+      EXPECT_TRUE(S_ISDIR(st.st_mode));
+      EXPECT_EQ(st.st_mode & 0777, 0700u);
+    }
+    testing::writeBytes(first.path(), {1, 2, 3});
+    seen = platform::parentFolder(first.path());
   }
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  TempWavName second(env.path("temp"));
-  EXPECT_EQ(platform::fileNameOf(second.path()), "Temp2.wav");
+  EXPECT_FALSE(platform::folderExists(seen)) << "removed with its name";
 }
 
 TEST_F(PipelineTest, WavResavesKeepTheirCodecAndTakeTheDocumentsLayout) {
@@ -255,7 +274,8 @@ TEST_F(PipelineTest, FailedAndCancelledSavesLeaveTheOriginal) {
   waitpid(child, &status, 0);
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(testing::readBytes(path), before);
-  EXPECT_FALSE(platform::fileExists(env.path(".~keep.wav")));
+  for (const auto& entry : std::filesystem::directory_iterator(env.root()))
+    EXPECT_NE(entry.path().filename().string().rfind(".~", 0), 0u) << "a temporary file is left";
 }
 
 TEST_F(PipelineTest, ASourceOfNoFramesLoadsAnEmptyDocument) {

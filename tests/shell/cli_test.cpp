@@ -1,10 +1,16 @@
 // quillon-cli end to end: real files in and out, checked against sox where it is a peer.
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <chrono>
+#include <filesystem>
 #include <sstream>
+#include <thread>
 
+#include "platform/service_channel.h"
 #include "platform/settings.h"
 #include "shell/cli_session.h"
+#include "support/fifo_trap.h"
 #include "support/peer_tools.h"
 #include "support/temp_environment.h"
 
@@ -183,6 +189,144 @@ TEST_F(CliTest, NewDocumentsTakeTheGivenFormat) {
       << err.str();
   ASSERT_EQ(runCommand("test \"$(soxi -s " + testing::quoted(output) + ")\" = 22050"), 0);
   EXPECT_EQ(cli({"new", "5000", "1"}), 2);
+}
+
+// Runs of quillon-cli that need no peer: in this process, and as the program itself where what a
+// process does (signals, two runs at once) is the point.
+class CliRunTest : public ::testing::Test {
+ protected:
+  int cli(const std::vector<std::string>& arguments) {
+    out.str("");
+    err.str("");
+    std::vector<std::string> all = {"-q"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return runCli(all, out, err);
+  }
+
+  // Starts the program with these words (it runs in the test's environment).
+  static void startProgram(platform::ChildProcess& run, const std::vector<std::string>& arguments) {
+    std::vector<std::string> all = {"-q"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    EXPECT_TRUE(run.start(QUILLON_CLI, all));
+  }
+
+  // The saves' temporary files in a folder.
+  static std::vector<std::string> temporaries(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind(".~", 0) == 0) found.push_back(name);
+    }
+    return found;
+  }
+
+  TempEnvironment env;
+  std::ostringstream out, err;
+};
+
+// A FIFO named like a sound file (or like the bookmarks beside one) must not stall a run in its
+// open: it is refused at once, as anything that is not a regular file is.
+TEST_F(CliRunTest, AFifoNamedLikeASoundFileIsRefusedAtOnce) {
+  for (const char* extension :
+       {".wav", ".mp3", ".aiff", ".au", ".gsm", ".vox", ".raw", ".dct", ".dart"}) {
+    SCOPED_TRACE(extension);
+    FifoTrap fifo(env.path(std::string("pipe") + extension));
+    ASSERT_TRUE(fifo.made());
+    EXPECT_EQ(cli({"open", fifo.path()}), 2);
+    EXPECT_NE(err.str().find(fifo.path()), std::string::npos) << err.str();
+    EXPECT_EQ(cli({"new", "8000", "1", "insert-file-end", fifo.path()}), 2);
+    EXPECT_FALSE(fifo.released()) << "a run waited on the FIFO";
+  }
+  // The bookmarks beside a sound file.
+  const std::string song = env.path("song.wav");
+  ASSERT_EQ(cli({"new", "8000", "1", "insert-silence-end", "100", "save-as", song}), 0)
+      << err.str();
+  FifoTrap bookmarks(env.path("song.qbm"));
+  EXPECT_EQ(cli({"open", song, "info"}), 0) << err.str();
+  EXPECT_FALSE(bookmarks.released()) << "the run waited on the bookmarks' FIFO";
+}
+
+// Every save writes a temporary file of its own and renames it over the target: a link planted
+// where a save's temporary file could be expected is never written through, two saves of one
+// target at once leave one of the two files whole (both report success), and a failed save
+// names the target, not its temporary file.
+TEST_F(CliRunTest, SavesNeverShareATemporaryFile) {
+  const std::string target = env.path("x.wav");
+  const std::string victim = env.path("victim.txt");
+  testing::writeBytes(victim, {'k', 'e', 'e', 'p'});
+  ASSERT_EQ(::symlink(victim.c_str(), env.path(".~x.wav").c_str()), 0);
+  ASSERT_EQ(cli({"new", "8000", "1", "insert-silence-end", "100", "save-as", target}), 0)
+      << err.str();
+  EXPECT_EQ(readBytes(victim), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+  ::unlink(env.path(".~x.wav").c_str());
+
+  // Two runs save documents of different lengths to one file at once; each alone gives the
+  // reference. Converting the rate makes each save last long enough to overlap.
+  const std::vector<std::string> longer = {"--yes",  "new",    "44100", "2", "insert-silence-end",
+                                           "150000", "save-as"};
+  const std::vector<std::string> shorter = {"--yes",  "new",    "44100", "2", "insert-silence-end",
+                                            "100000", "save-as"};
+  auto with = [](std::vector<std::string> words, const std::string& path) {
+    words.push_back(path);
+    words.push_back("rate=8000");
+    return words;
+  };
+  ASSERT_EQ(cli(with(longer, env.path("longer.wav"))), 0) << err.str();
+  ASSERT_EQ(cli(with(shorter, env.path("shorter.wav"))), 0) << err.str();
+  const std::vector<uint8_t> a = readBytes(env.path("longer.wav"));
+  const std::vector<uint8_t> b = readBytes(env.path("shorter.wav"));
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    platform::ChildProcess first, second;
+    startProgram(first, with(longer, target));
+    startProgram(second, with(shorter, target));
+    ASSERT_TRUE(first.waitForExit(120000));
+    ASSERT_TRUE(second.waitForExit(120000));
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_EQ(second.exitCode(), 0);
+    const std::vector<uint8_t> result = readBytes(target);
+    EXPECT_TRUE(result == a || result == b) << "a mix of " << result.size() << " bytes";
+    EXPECT_EQ(temporaries(env.root()), std::vector<std::string>{});
+  }
+
+  // A save that cannot be made names the file the user asked for.
+  const std::string unmakeable = env.path("victim.txt/out.wav");
+  EXPECT_EQ(cli({"new", "8000", "1", "insert-silence-end", "100", "save-as", unmakeable}), 2);
+  EXPECT_NE(err.str().find("Unable to create file \"" + unmakeable + "\" for saving."),
+            std::string::npos)
+      << err.str();
+  EXPECT_EQ(err.str().find(".~"), std::string::npos) << err.str();
+}
+
+// A run told to end by a kill or a closed terminal cancels its save like Ctrl+C: the temporary
+// file goes, the target keeps its bytes, and the run's working folder is removed.
+TEST_F(CliRunTest, ASaveEndedByASignalLeavesTheTargetAndNoTemporaryFile) {
+  const std::string target = env.path("kept.wav");
+  ASSERT_EQ(cli({"new", "8000", "1", "insert-silence-end", "100", "save-as", target}), 0)
+      << err.str();
+  const std::vector<uint8_t> before = readBytes(target);
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    SCOPED_TRACE(strsignal(signal));
+    // Minutes of stereo converted to 8,000 Hz: a save that takes a while.
+    platform::ChildProcess run;
+    startProgram(run, {"--yes", "new", "44100", "2", "insert-silence-end", "1200000", "save-as",
+                       target, "rate=8000"});
+    const auto start = std::chrono::steady_clock::now();
+    while (temporaries(env.root()).empty() &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_FALSE(temporaries(env.root()).empty()) << "the save never began";
+    ::kill(run.pid(), signal);
+    ASSERT_TRUE(run.waitForExit(60000));
+    EXPECT_EQ(run.exitCode(), 1) << "cancelled";
+    EXPECT_EQ(readBytes(target), before);
+    EXPECT_EQ(temporaries(env.root()), std::vector<std::string>{});
+    size_t runFolders = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(env.workingFolder()))
+      runFolders += entry.path().filename().string().rfind("cli-", 0) == 0;
+    EXPECT_EQ(runFolders, 0u);
+  }
 }
 
 TEST(CliPositionTest, FramesSecondsAndMilliseconds) {

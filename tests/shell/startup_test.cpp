@@ -1,6 +1,7 @@
 // Start-up without windows: the hand-over record, the working folder and storage cards, the
 // block folders of dead and living processes, the greeting, opening the argument, and exit.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "shell/cli_session.h"
 #include "shell/handover_record.h"
 #include "shell/shell_messages.h"
+#include "shell/startup_guard.h"
 #include "shell/startup_sequence.h"
 #include "shell_fixture.h"
 #include "support/peer_tools.h"
@@ -381,6 +383,56 @@ TEST_F(StartupTest, BlockFilesOfDeadProcessesGoAndLivingOnesKeepTheirs) {
   for (const auto& entry : fs::directory_iterator(cache))
     folders += entry.is_directory();
   EXPECT_EQ(folders, 2u) << "the living run's folder and the foreign one";
+}
+
+// A runtime folder that another user made first (open to everyone, theirs, or a link to a folder
+// of theirs) is never used: the start-up guard is not taken there and nothing is made in it.
+TEST_F(StartupTest, TheGuardIsNeverTakenInARuntimeFolderThatIsNotPrivate) {
+  const std::string folder = env.path("runtime/quillon");
+  const std::string theirs = env.path("theirs");
+  struct Case {
+    const char* name;
+    std::function<void()> setUp;
+  };
+  const Case cases[] = {
+      {"open to everyone",
+       [&] {
+         fs::create_directories(folder);
+         fs::permissions(folder, fs::perms::all);
+       }},
+      {"a link to their folder",
+       [&] {
+         fs::create_directories(theirs);
+         fs::permissions(theirs, fs::perms::owner_all);
+         fs::create_directory_symlink(theirs, folder);
+       }},
+      {"another user's",
+       [&] {
+         fs::create_directories(folder);
+         fs::permissions(folder, fs::perms::owner_all);
+         if (::geteuid() == 0) {
+           EXPECT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+         }
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(folder);
+    fs::remove_all(theirs);
+    c.setUp();
+    if (std::string(c.name) == "another user's" && ::geteuid() != 0) continue;
+    StartupGuard guard;
+    EXPECT_FALSE(guard.take(0));
+    EXPECT_FALSE(guard.held());
+    EXPECT_FALSE(fs::exists(folder + "/" + StartupGuard::kLockName));
+    EXPECT_FALSE(fs::exists(theirs + "/" + StartupGuard::kLockName));
+    EXPECT_NE(guard.refusal().find(folder), std::string::npos) << guard.refusal();
+  }
+  // A private folder is used.
+  fs::remove_all(folder);
+  StartupGuard guard;
+  EXPECT_TRUE(guard.take(0));
+  EXPECT_EQ(guard.refusal(), "");
 }
 
 TEST_F(StartupTest, TheFirstStartGreetsOnceAndTellsWhereFilesAreKept) {

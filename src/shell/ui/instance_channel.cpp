@@ -29,12 +29,15 @@ struct Incoming {
 }  // namespace
 
 std::string instanceSocketPath() {
-  return platform::joinPath(platform::XdgDirs::runtimeFolder(), kSocketName);
+  const std::string folder = platform::XdgDirs::privateRuntimeFolder();
+  return folder.empty() ? std::string() : platform::joinPath(folder, kSocketName);
 }
 
 bool handOverToRunningInstance(const std::vector<std::string>& arguments, int timeoutMs) {
+  const QString name = socketName();
+  if (name.isEmpty()) return false;
   QLocalSocket socket;
-  socket.connectToServer(socketName());
+  socket.connectToServer(name);
   if (!socket.waitForConnected(timeoutMs)) return false;
   const std::vector<uint8_t> record = encodeHandover(handoverArguments(arguments));
   if (socket.write(reinterpret_cast<const char*>(record.data()), qint64(record.size())) !=
@@ -58,7 +61,7 @@ InstanceServer::~InstanceServer() {
 }
 
 bool InstanceServer::listen() {
-  if (!platform::makeFolders(platform::XdgDirs::runtimeFolder(), 0700)) return false;
+  if (platform::XdgDirs::privateRuntimeFolder(&refusal_).empty()) return false;
   // Bound at the path itself, so listening fails while a socket is there; the folder is the
   // user's alone, and the socket's mode is narrowed at once.
   const QString name = socketName();

@@ -160,6 +160,20 @@ TEST_F(InstanceChannelTest, ASocketLeftByADeadEditorDoesNotBlockTheNextStart) {
   EXPECT_EQ(received[0].back(), "/a.wav");
 }
 
+// In a runtime folder that others may enter, another user could listen for the hand-overs (and
+// read the files named) or stand in for the editor: neither side uses it.
+TEST_F(InstanceChannelTest, NoSocketInARuntimeFolderThatIsNotPrivate) {
+  const std::string folder = platform::XdgDirs::runtimeFolder();
+  ASSERT_TRUE(platform::makeFolders(folder, 0700));
+  ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+  EXPECT_FALSE(server.listen());
+  EXPECT_NE(server.refusal().find(folder), std::string::npos) << server.refusal();
+  EXPECT_FALSE(handOverToRunningInstance({"quillon", "/a.wav"}, 1000));
+  EXPECT_FALSE(platform::fileExists(folder + "/editor.sock"));
+  struct stat st {};
+  EXPECT_NE(::lstat((folder + "/editor.sock").c_str(), &st), 0) << "no socket made there";
+}
+
 TEST_F(InstanceChannelTest, ASecondStartWaitsWhileTheFirstIsStarting) {
   // The first start holds the guard and does not listen yet.
   StartupGuard first;

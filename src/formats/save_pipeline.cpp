@@ -168,7 +168,11 @@ bool SaveDocument(DocumentView& view, bool saveAs) {
     }
   }
   if (saveSafely(view.interaction(), request, &document->tags) != JobResult::Done) return false;
-  writeBookmarkFile(bookmarkPathFor(document->path), document->markers);
+  const std::string sideFile = bookmarkPathFor(document->path);
+  if ((!document->markers.empty() || document->markersFile == sideFile) &&
+      writeBookmarkFile(sideFile, document->markers)) {
+    document->markersFile = document->markers.empty() ? std::string() : sideFile;
+  }
   document->modified = false;
   view.refreshAll();
   view.documentSaved(*document);

@@ -147,6 +147,35 @@ TEST_F(CliTest, RefusalsUnknownStepsAndUnavailableCommandsFail) {
   EXPECT_EQ(cli({"open", input, "select", "1.5q", "2"}), 2);
 }
 
+// Positions past the end are kept to the document: a selection reaching past a 1-second file
+// changes its last half second and adds nothing, and the cursor stops at the end.
+TEST_F(CliTest, PositionsPastTheEndAreKeptToTheDocument) {
+  const std::string second = env.path("second.wav");
+  ASSERT_EQ(runCommand("sox -n -r 44100 -c 1 -b 16 " + testing::quoted(second) +
+                       " synth 1 sine 440 vol 0.1"),
+            0);
+  for (const char* command : {"fade-out", "fade-in", "silence", "echo", "reverse", "agc", "reverb",
+                              "compressor", "high-pass"}) {
+    SCOPED_TRACE(command);
+    const std::string output = env.path(std::string(command) + ".wav");
+    ASSERT_EQ(cli({"open", second, "select", "0.5s", "60s", command, "info", "save-as", output}), 0)
+        << err.str();
+    EXPECT_NE(out.str().find("\"length\": 44100,"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("\"start\": 22050, \"end\": 44100"), std::string::npos) << out.str();
+    ASSERT_EQ(runCommand("test \"$(soxi -s " + testing::quoted(output) + ")\" = 44100"), 0);
+    const std::vector<int32_t> before = samples(second), after = samples(output);
+    ASSERT_EQ(after.size(), 44100u);
+    EXPECT_TRUE(std::equal(after.begin(), after.begin() + 22050, before.begin()))
+        << "nothing before the selection changes";
+  }
+  ASSERT_EQ(cli({"open", second, "cursor", "99999999", "info"}), 0) << err.str();
+  EXPECT_NE(out.str().find("\"cursor\": 44100,"), std::string::npos) << out.str();
+  ASSERT_EQ(cli({"open", second, "select", "2s", "3s", "info"}), 0) << err.str();
+  EXPECT_NE(out.str().find("\"start\": 44100, \"end\": 44100, \"exists\": false"),
+            std::string::npos)
+      << out.str();
+}
+
 TEST_F(CliTest, QuestionsAreAnsweredByYesOrNo) {
   const std::string output = env.path("out.wav");
   ASSERT_EQ(cli({"open", input, "save-as", output}), 0);

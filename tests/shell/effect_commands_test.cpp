@@ -121,14 +121,37 @@ TEST_F(EffectCommandsTest, ConfirmedValuesAreStoredAndPresetTheNextDialog) {
   EXPECT_EQ(settings::kCompressorRatio.read(), 2);
   EXPECT_EQ(settings::kCompressorLimit.read(), 3);
 
-  // Values beyond a control's range are kept to it, as the control would.
-  ui().queueDialog("LEfReverb2Dlg", {{"decay", "99999"}, {"wet", "-300"}});
-  ASSERT_TRUE(run(kReverb));
-  EXPECT_EQ(settings::kReverbDecay.read(), 2000);
-  EXPECT_EQ(settings::kDbWet.read(), -127);
-  ui().queueDialog("LEfHighPassFilterDlg", {{"freq", "4000"}});
-  ASSERT_TRUE(run(kHighPass));
-  EXPECT_EQ(settings::kLowCutFreq.read(), 2000);
+  // A typed word beyond its field's range, or no number at all, is refused (no control kept it
+  // to the range) and nothing is stored.
+  const struct {
+    const char* dialog;
+    const char* field;
+    const char* word;
+    int command;
+    const settings::NumberSetting* setting;
+  } refused[] = {
+      {"LEfReverb2Dlg", "decay", "99999", kReverb, &settings::kReverbDecay},
+      {"LEfReverb2Dlg", "wet", "-300", kReverb, &settings::kDbWet},
+      {"LEfHighPassFilterDlg", "freq", "4000", kHighPass, &settings::kLowCutFreq},
+      {"LEfHighPassFilterDlg", "freq", "abc", kHighPass, &settings::kLowCutFreq},
+      {"LEfAmplifyDlg", "gain", "abc", kAmplify, &settings::kAmplifyGain},
+      {"LEfAmplifyDlg", "gain", "-5", kAmplify, &settings::kAmplifyGain},
+      {"LEfAmplifyDlg", "gain", "1e9", kAmplify, &settings::kAmplifyGain},
+      {"LEfAmplifyDlg", "gain", "", kAmplify, &settings::kAmplifyGain},
+  };
+  const std::vector<Sample> before = audio();
+  for (const auto& r : refused) {
+    SCOPED_TRACE(std::string(r.field) + "=" + r.word);
+    const int32_t stored = r.setting->read();
+    ui().shown.clear();
+    ui().queueDialog(r.dialog, {{r.field, r.word}});
+    ASSERT_TRUE(run(r.command));
+    EXPECT_FALSE(editor->lastCommandDone());
+    ASSERT_FALSE(ui().shown.empty());
+    EXPECT_EQ(ui().shown.back().caption, "Invalid value");
+    EXPECT_EQ(r.setting->read(), stored);
+  }
+  EXPECT_EQ(audio(), before);
 }
 
 TEST_F(EffectCommandsTest, RefusedOrCancelledDialogsChangeNothing) {

@@ -2,7 +2,12 @@
 // stored values, undo entries, rollback, pre-roll). The processing itself has its own tests.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <csignal>
 #include <numbers>
 
 #include "platform/settings.h"
@@ -152,6 +157,37 @@ TEST_F(EffectCommandsTest, ConfirmedValuesAreStoredAndPresetTheNextDialog) {
     EXPECT_EQ(r.setting->read(), stored);
   }
   EXPECT_EQ(audio(), before);
+}
+
+// A working folder that takes no more data while an effect writes its result: the effect fails
+// and says why (a failure, not a cancel), and the document stays as it was. Each effect runs in
+// a child process whose file-size limit stops the new block files.
+TEST_F(EffectCommandsTest, AWorkingFolderThatTakesNoMoreFailsTheEffectWithAMessage) {
+  openSamples(tone(200000));
+  const std::vector<Sample> before = audio();
+  for (int id : {kEcho, kReverse, kAutomaticGainControl, kReverb, kFadeIn}) {
+    SCOPED_TRACE(id);
+    const pid_t child = fork();
+    if (child == 0) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      rlimit limit{4096, 4096};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      ui().shown.clear();
+      run(id);
+      int failures = 0;
+      if (editor->lastCommandDone()) failures |= 1;
+      if (ui().shown.empty() || ui().shown.back().buttons != MessageButtons::Ok ||
+          ui().shown.back().text.find("could not be written") == std::string::npos) {
+        failures |= 2;
+      }
+      if (audio() != before) failures |= 4;
+      _exit(failures);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: done, 2: no message, 4: the audio changed";
+  }
 }
 
 TEST_F(EffectCommandsTest, RefusedOrCancelledDialogsChangeNothing) {

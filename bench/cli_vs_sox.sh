@@ -79,6 +79,8 @@ sox_trim=$(best_of sox -D in.wav trimmed.wav trim "$start" 600)
 sox_fade=$(best_of sox -D middle.wav faded.wav fade t 600)
 sox_norm=$(best_of sox -D middle.wav normalized.wav norm)
 sox_save=$(best_of sox -D middle.wav saved.wav)
+# quillon's save makes the file durable before it replaces the old one; so does this copy.
+sox_save_synced=$(best_of sh -c 'sox -D middle.wav synced.wav && sync synced.wav')
 sox_all=$(best_of sox -D in.wav all.wav trim "$start" 600 fade t 600 norm)
 
 ratio() {
@@ -91,6 +93,7 @@ ratio "trim to the middle 10 minutes" "${step[trim]}" "$sox_trim"
 ratio "fade in (10 minutes)" "${step[fade-in]}" "$sox_fade"
 ratio "normalize (10 minutes)" "${step[normalize]}" "$sox_norm"
 ratio "save (10 minutes to 16-bit WAV)" "${step[save-as]}" "$sox_save"
+ratio "save (against a copy made durable)" "${step[save-as]}" "$sox_save_synced"
 ratio "the whole job" "$total" "$sox_all"
 
 echo

@@ -80,6 +80,15 @@ bool parseXingRecord(mad_bitptr bits, unsigned bitLength, XingRecord& record) {
   return true;
 }
 
+// The fewest bytes a frame of this stream can take: one at the lowest bit rate of its MPEG
+// version and layer (32 kbit/s for MPEG-1 and for layer I, 8 kbit/s for the half-rate versions).
+int64_t smallestFrameBytes(const mad_header& header, int samplesPerFrame) {
+  constexpr int kHalfRateFlags = MAD_FLAG_LSF_EXT | MAD_FLAG_MPEG_2_5_EXT;
+  const int64_t lowest =
+      !(header.flags & kHalfRateFlags) || header.layer == MAD_LAYER_I ? 32000 : 8000;
+  return std::max<int64_t>(samplesPerFrame * lowest / 8 / header.samplerate, 1);
+}
+
 void estimateLength(StreamLayout& layout, const mad_header& header) {
   constexpr int kHalfFrameFlags = MAD_FLAG_LSF_EXT | MAD_FLAG_MPEG_2_5_EXT | MAD_FLAG_MC_EXT;
   if (header.layer == MAD_LAYER_I) {
@@ -95,7 +104,11 @@ void estimateLength(StreamLayout& layout, const mad_header& header) {
   // The fractional size already averages the padding slots over the frames; adding the slot of
   // one padded frame would make every frame a byte too long and cut the end off the length.
   if (layout.xing.flags & XingRecord::kFrames) {
-    layout.frameCount = float(layout.xing.frames);
+    // A declared count is believed only as far as the file can hold so many frames.
+    const int64_t dataBytes = std::max<int64_t>(layout.fileSize - layout.id3Size, 0);
+    const int64_t most =
+        header.samplerate ? dataBytes / smallestFrameBytes(header, layout.samplesPerFrame) : 0;
+    layout.frameCount = float(std::min<int64_t>(layout.xing.frames, most));
   } else {
     layout.frameCount =
         layout.frameSize > 0 ? float(layout.fileSize - layout.id3Size) / layout.frameSize : 0.0f;

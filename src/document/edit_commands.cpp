@@ -137,9 +137,10 @@ Clip& clipboard() {
 void setSelection(DocumentView& view, int32_t a, int32_t b, int32_t cursor) {
   WaveDocument* document = view.document();
   if (!document) return;
+  a = document->withinAudio(a), b = document->withinAudio(b);
   document->selectionStart = std::min(a, b);
   document->selectionEnd = std::max(a, b);
-  document->cursor = cursor;
+  document->cursor = document->withinAudio(cursor);
   view.showCursor();
   if (view.isPlaying()) {
     view.stopPlayback();
@@ -150,6 +151,7 @@ void setSelection(DocumentView& view, int32_t a, int32_t b, int32_t cursor) {
 void placeCursor(DocumentView& view, int32_t frame) {
   WaveDocument* document = view.document();
   if (!document) return;
+  frame = document->withinAudio(frame);
   if (view.isPlaying()) {
     view.seekPlayback(frame);
     return;

@@ -38,11 +38,11 @@ Clip& clipboard();
 // Where Insert File and Insert Silence put their audio.
 enum class InsertPlace { Start = 0, Cursor = 1, End = 2 };
 
-// selection = [min(a, b), max(a, b)], the cursor as given; the view shows the cursor, and a
-// running playback restarts at the new place.
+// selection = [min(a, b), max(a, b)], the cursor as given, each kept within [0, length]; the view
+// shows the cursor, and a running playback restarts at the new place.
 void setSelection(DocumentView& view, int32_t a, int32_t b, int32_t cursor);
-// Moves the cursor: while playing, the player seeks there instead. Without a selection the
-// selection collapses to the cursor.
+// Moves the cursor, kept within [0, length]: while playing, the player seeks there instead.
+// Without a selection the selection collapses to the cursor.
 void placeCursor(DocumentView& view, int32_t frame);
 
 bool deleteSelection(DocumentView& view);

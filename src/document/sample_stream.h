@@ -80,6 +80,12 @@ class SampleSink : public RefCounted {
   // Completes the file or block now, so that a failure of the last writes is seen by the
   // producer: false when the sink failed. The last release completes a sink not finished yet.
   virtual bool finish() { return !failed(); }
+  // Whether the file can hold so many frames (a header's size fields have their limits); asked
+  // before writing, so that nothing is written that the file could not state.
+  virtual bool canHold(int64_t frames) const {
+    (void)frames;
+    return true;
+  }
 
  protected:
   // A channel count of 0 becomes 1 and sets status bit kSinkNull.

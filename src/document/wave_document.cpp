@@ -1,5 +1,7 @@
 #include "document/wave_document.h"
 
+#include <algorithm>
+
 #include "document/document_messages.h"
 #include "platform/job.h"
 #include "platform/text_format.h"
@@ -58,6 +60,10 @@ int32_t WaveDocument::playEnd() const {
 
 int32_t WaveDocument::selectionOrStart() const {
   return hasSelection() ? selectionStart : 0;
+}
+
+int32_t WaveDocument::withinAudio(int64_t frame) const {
+  return int32_t(std::clamp<int64_t>(frame, 0, audio.length()));
 }
 
 void WaveDocument::trimMarkers(int32_t first, int32_t last, int32_t shift) {

@@ -52,6 +52,9 @@ class WaveDocument : public RefCounted {
   int32_t playEnd() const;
   // selectionStart with a selection, else 0.
   int32_t selectionOrStart() const;
+  // A position kept within the audio, [0, length]: every selection end and cursor is set
+  // through it.
+  int32_t withinAudio(int64_t frame) const;
 
   // Undo (see UndoRing).
   void recordAction(std::string_view name) { undoRing.record(*this, name); }
@@ -77,6 +80,10 @@ class WaveDocument : public RefCounted {
   bool verticalZoom = false;
   int32_t waveFormMode = 0;  // 0 plus/minus, 1 left/right, 2 dual
   std::vector<Bookmark> markers;
+  // The side file the markers were loaded from or last saved to (empty: none). Only that file is
+  // deleted when a save finds every marker gone; another document's file of the same stem is
+  // left alone.
+  std::string markersFile;
   TagList tags;
   UndoRing undoRing;
 

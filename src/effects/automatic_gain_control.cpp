@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <numbers>
 
@@ -13,6 +14,7 @@
 #include "document/clip_reader.h"
 #include "effects/decibel_table.h"
 #include "effects/effect_messages.h"
+#include "effects/effect_worker.h"
 #include "effects/format_conversion.h"
 #include "effects/gain_math.h"
 #include "effects/level_tracker.h"
@@ -186,11 +188,12 @@ JobResult AutomaticGainControlJob::run() {
   Clip processed;
   auto sink =
       makeRef<BlockWriter>(processed, document_->audio.sampleRate, document_->audio.channels);
-  if (source->status() != SourceStatus::Ok || sink->status() != 0) return JobResult::Failed;
+  if (source->status() != SourceStatus::Ok) return readFailed(*this);
+  if (sink->status() != 0) return writeFailed(*this, sink->ioError());
 
   const int32_t block = blockFrames(source->sampleRate());
   platform::File samples = scratchFile(), levels = scratchFile();
-  if (!samples.isOpen() || !levels.isOpen()) return JobResult::Failed;
+  if (!samples.isOpen() || !levels.isOpen()) return writeFailed(*this, errno ? errno : EIO);
   const int k1 = highPassCoefficient(450, source->sampleRate());
   const int k2 = highPassCoefficient(2200, source->sampleRate());
   const int ch = source->channels();
@@ -204,10 +207,11 @@ JobResult AutomaticGainControlJob::run() {
   std::vector<int8_t> record(static_cast<size_t>(ch));
   for (bool analysed = false; !analysed;) {
     if (checkCancelled()) return JobResult::Cancelled;
-    if (source->read(buffer.data(), block) < 0) return JobResult::Failed;
+    if (source->read(buffer.data(), block) < 0) return readFailed(*this);
     setProgress(source->position() * scale);
     const size_t bytes = size_t(block) * ch * sizeof(Sample);
-    if (!samples.writeAt(buffer.data(), bytes, sampleBytes)) return JobResult::Failed;
+    if (!samples.writeAt(buffer.data(), bytes, sampleBytes))
+      return writeFailed(*this, samples.error());
     sampleBytes += int64_t(bytes);
     for (int c = 0; c < ch; ++c) {
       int64_t& d = lowState[size_t(c)];
@@ -224,7 +228,8 @@ JobResult AutomaticGainControlJob::run() {
       ++histograms[size_t(c)][size_t(level + 128)];
       record[size_t(c)] = int8_t(level);
     }
-    if (!levels.writeAt(record.data(), record.size(), blocks * ch)) return JobResult::Failed;
+    if (!levels.writeAt(record.data(), record.size(), blocks * ch))
+      return writeFailed(*this, levels.error());
     ++blocks;
     analysed = source->position() >= source->length();
   }
@@ -242,14 +247,14 @@ JobResult AutomaticGainControlJob::run() {
   int64_t written = 0;
   while (stream->position() < stream->length()) {
     if (checkCancelled()) return JobResult::Cancelled;
-    if (stream->read(buffer.data(), block) < 0) return JobResult::Failed;
+    if (stream->read(buffer.data(), block) < 0) return readFailed(*this);
     const auto n = int32_t(std::min<int64_t>(block, wanted - written));
-    if (n > 0 && !sink->write(buffer.data(), n)) return JobResult::Failed;
+    if (n > 0 && !sink->write(buffer.data(), n)) return writeFailed(*this, sink->ioError());
     written += std::max(n, 0);
     setProgress(0.5 + secondPass->position() * scale);
   }
   if (checkCancelled()) return JobResult::Cancelled;
-  if (!sink->finish()) return JobResult::Failed;
+  if (!sink->finish()) return writeFailed(*this, sink->ioError());
   replaceRange(document_->audio, a, b, processed);
   return JobResult::Done;
 }

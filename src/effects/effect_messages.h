@@ -11,6 +11,12 @@ inline constexpr char kAutoTrim[] = "AutoTrim";
 inline constexpr char kConvertingRate[] = "Converting Rate";
 inline constexpr char kEnvelope[] = "Envelope";
 
+// Why processing failed (a full working folder shows the low-disk message instead).
+inline constexpr char kCannotReadAudio[] =
+    "The document's audio could not be read from the working folder.";
+inline constexpr char kCannotWriteAudio[] =
+    "The processed audio could not be written to the working folder: %s.";
+
 // Refusals of the effect dialogs' OK checks.
 inline constexpr char kInvalidValue[] = "Invalid value";
 inline constexpr char kAmplifyTooLarge[] = "Amplify Gain must be less than 400%. Please try again.";

@@ -1,12 +1,16 @@
 #include "effects/effect_worker.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "document/block_writer.h"
 #include "document/clip_editing.h"
 #include "document/clip_reader.h"
+#include "document/document_messages.h"
 #include "effects/effect_messages.h"
+#include "platform/text_format.h"
 
 namespace quillon {
 namespace {
@@ -14,6 +18,18 @@ namespace {
 constexpr int32_t kBlockFrames = 8192;
 
 }  // namespace
+
+JobResult readFailed(Job& job) {
+  job.reportError(messages::kCannotReadAudio);
+  return JobResult::Failed;
+}
+
+JobResult writeFailed(Job& job, int error) {
+  job.reportError(error == ENOSPC || error == EDQUOT
+                      ? std::string(messages::kLowDiskBeforeAction)
+                      : formatMessage(messages::kCannotWriteAudio, {std::strerror(error)}));
+  return JobResult::Failed;
+}
 
 JobResult copyBlocks(Job& job, SampleSource& source, SampleSink& sink, int32_t a, int32_t b) {
   job.setLine(messages::kPleaseWait, 1);
@@ -24,8 +40,8 @@ JobResult copyBlocks(Job& job, SampleSource& source, SampleSink& sink, int32_t a
     if (job.checkCancelled()) return JobResult::Cancelled;
     if (done >= total) return JobResult::Done;
     const auto n = int32_t(std::min<int64_t>(total - done, kBlockFrames));
-    if (source.read(buffer.data(), n) < 0 || !sink.write(buffer.data(), n))
-      return JobResult::Failed;
+    if (source.read(buffer.data(), n) < 0) return readFailed(job);
+    if (!sink.write(buffer.data(), n)) return writeFailed(job, sink.ioError());
     done += n;
     job.setProgress(double(done) / double(total));
   }
@@ -52,7 +68,7 @@ JobResult EffectWorker::run() {
       makeRef<BlockWriter>(processed, document_->audio.sampleRate, document_->audio.channels);
   const JobResult result = copyBlocks(*this, *filter, *writer, a, b);
   if (result != JobResult::Done) return result;
-  if (!writer->finish()) return JobResult::Failed;
+  if (!writer->finish()) return writeFailed(*this, writer->ioError());
   replaceRange(document_->audio, a, b, processed);
   return JobResult::Done;
 }

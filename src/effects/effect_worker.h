@@ -12,9 +12,15 @@ namespace quillon {
 
 // The block loop shared by every effect: copies the frames [a, b) (a below 0 counts as 0) from
 // the source to the sink in blocks of at most 8192 frames, asking for cancel before every block,
-// the first and one after the last included, and reporting progress after each. Fails when a read
-// failed or the sink lost data.
+// the first and one after the last included, and reporting progress after each. Fails, saying
+// why, when a read failed or the sink lost data.
 JobResult copyBlocks(Job& job, SampleSource& source, SampleSink& sink, int32_t a, int32_t b);
+
+// The failures of a processing loop, told through the job before it fails: the document's audio
+// could not be read, or the new block could not be written (`error` the system's reason; a full
+// working folder shows the low-disk message). Both answer Failed.
+JobResult readFailed(Job& job);
+JobResult writeFailed(Job& job, int error);
 
 // When the document has no selection, selects all of it (the cursor stays).
 void selectAllWhenNothingSelected(WaveDocument& document);

@@ -8,6 +8,7 @@
 #include "document/clip_editing.h"
 #include "document/clip_reader.h"
 #include "effects/effect_messages.h"
+#include "effects/effect_worker.h"
 #include "effects/gain_filter.h"
 
 namespace quillon {
@@ -80,7 +81,7 @@ JobResult NormalizeJob::run() {
   for (int64_t done = 0; done < total;) {
     if (checkCancelled()) return JobResult::Cancelled;
     const auto n = int32_t(std::min<int64_t>(total - done, kBlockFrames));
-    if (reader->read(buffer.data(), n) < 0) return JobResult::Failed;
+    if (reader->read(buffer.data(), n) < 0) return readFailed(*this);
     peak = std::max(peak, peakOf(buffer.data(), size_t(n) * ch));
     done += n;
     setProgress(double(done) / double(total));
@@ -114,13 +115,13 @@ JobResult ReverseJob::run() {
     const auto n = int32_t(std::min<int64_t>(remaining, kBlockFrames));
     p -= n;
     reader->seek(int32_t(p));
-    if (reader->read(in.data(), n) < 0) return JobResult::Failed;
+    if (reader->read(in.data(), n) < 0) return readFailed(*this);
     reverseFrames(in.data(), out.data(), n, ch);
-    if (!writer->write(out.data(), n)) return JobResult::Failed;
+    if (!writer->write(out.data(), n)) return writeFailed(*this, writer->ioError());
     remaining -= n;
   }
   if (checkCancelled()) return JobResult::Cancelled;
-  if (!writer->finish()) return JobResult::Failed;
+  if (!writer->finish()) return writeFailed(*this, writer->ioError());
   replaceRange(document_->audio, a, b, reversed);
   return JobResult::Done;
 }

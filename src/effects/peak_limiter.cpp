@@ -46,8 +46,10 @@ void PeakLimiter::rampGain() {
 
 void PeakLimiter::start() {
   order_[0] = 0, order_[1] = 1, order_[2] = 2;
-  for (int slot = 0; slot < 3; ++slot)
-    fillWindow(slot);
+  innerFailed_ = false;
+  for (int slot = 0; slot < 3; ++slot) {
+    if (!fillWindow(slot)) innerFailed_ = true;
+  }
   previousGain_ = gains_[order_[0]];
   gain_ = gains_[order_[0]];
   rampGain();
@@ -65,7 +67,7 @@ int32_t PeakLimiter::read(Sample* buffer, int32_t frames) {
       // Next becomes current, after-next becomes next, the old current is refilled.
       previousGain_ = gains_[order_[0]];
       std::rotate(order_, order_ + 1, order_ + 3);
-      fillWindow(order_[2]);
+      if (!fillWindow(order_[2])) innerFailed_ = true;
       rampGain();
       readIndex_ = 0;
     }
@@ -84,7 +86,8 @@ int32_t PeakLimiter::read(Sample* buffer, int32_t frames) {
     readIndex_ += n;
     produced += n;
   }
-  return frames;
+  // The windows look ahead: a failed inner read fails this read and every one until a seek.
+  return innerFailed_ ? -1 : frames;
 }
 
 int32_t PeakLimiter::position() {

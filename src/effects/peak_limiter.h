@@ -11,7 +11,9 @@ namespace quillon {
 // full scale). It holds three windows of W frames (W = rate / 35, or rate / 70 for a live source,
 // 16 … 8192), gives each the gain that brings its peak down to P, and ramps the gain across
 // each window toward the average of the gains around it, never above the gains of the window
-// playing and the next: no output sample exceeds P. It delays nothing.
+// playing and the next: no output sample exceeds P. It delays nothing. A failed read of the inner
+// source fails the limiter's reads from then on (until a seek), so no consumer takes the silence
+// it left for audio.
 class PeakLimiter : public EffectFilter {
  public:
   PeakLimiter(Ref<SampleSource> inner, int32_t limit = kFullScale16);
@@ -39,6 +41,7 @@ class PeakLimiter : public EffectFilter {
   int32_t increment_ = 0;
   int32_t readIndex_ = 0;
   bool started_ = false;
+  bool innerFailed_ = false;
 };
 
 // The stream itself when its peak bound is within `limit`, else a PeakLimiter over it.

@@ -1,5 +1,6 @@
 #include "formats/aiff.h"
 
+#include <algorithm>
 #include <bit>
 
 #include "formats/byte_io.h"
@@ -22,6 +23,9 @@ constexpr FormField kAiffFields[] = {sampleRateField(&settings::kAiffSampleRate,
                                       .zeroAs = 16},
                                      channelsField(&settings::kAiffChannels)};
 constexpr FormValue kAiffDefaults[] = {{"rate", 44100}, {"channels", 2}};
+
+// Chunk sizes with the top bit set end a chunk walk: the SSND chunk holds less than 2 GiB.
+constexpr int64_t kMaxSsndBytes = 0x7FFFFFFF;
 
 Ref<SampleSource> failed(SourceStatus status) {
   return makeRef<NullSource>(status);
@@ -92,14 +96,20 @@ Ref<SampleSource> OpenAiffSource(const std::string& path) {
   if (file.readAt(fields, 8, offset + 8) != 8) return failed(SourceStatus::Corrupt);
 
   PositionedFileReader::Layout layout;
-  layout.sampleRate = rate > 0x7FFFFFFF ? 0 : int32_t(rate);
+  if (rate < uint32_t(kLowestSampleRate) || rate > uint32_t(kHighestSampleRate))
+    return failed(SourceStatus::Corrupt);
+  layout.sampleRate = int32_t(rate);
   layout.channels = channels > 255 ? 0 : channels;
   layout.encoding = sampleSize <= 8    ? SampleEncoding::Signed8Aiff
                     : sampleSize <= 16 ? SampleEncoding::Pcm16Be
                     : sampleSize <= 24 ? SampleEncoding::Pcm24Be
                                        : SampleEncoding::Pcm32Be;
-  layout.dataStart = offset + 16;
-  layout.dataBytes = size < 8 ? 0 : int64_t{size} - 8;
+  // The first frame lies `offset` bytes into the data (a writer aligning its frames to blocks of
+  // `blockSize` bytes puts the padding there); the chunk's size counts that padding.
+  ByteReader ssnd(fields, 8);
+  const uint32_t dataOffset = ssnd.u32be();
+  layout.dataStart = offset + 16 + int64_t{dataOffset};
+  layout.dataBytes = std::max<int64_t>(int64_t{size} - 8 - int64_t{dataOffset}, 0);
   return makeRef<PositionedFileReader>(std::move(file), layout);
 }
 
@@ -119,7 +129,8 @@ Ref<SampleSink> CreateAiffSink(const std::string& path, int32_t sampleRate, int 
         out.u16be(bits).bytes(rate, 10);
         out.fourCC("SSND").u32be(final ? uint32_t(dataBytes + 8) : 0xFFFFFFFF).u32be(0).u32be(0);
         return out.data();
-      });
+      },
+      kMaxSsndBytes - 8);
 }
 
 const Form kAiffSettingsForm{.dialog = "LAIFFEncodeDlg",

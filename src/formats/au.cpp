@@ -18,6 +18,9 @@ constexpr FormField kAuFields[] = {{.name = "codec",
                                    channelsField(&settings::kAuChannels)};
 constexpr FormValue kAuDefaults[] = {{"codec", 0}, {"rate", 44100}, {"channels", 2}};
 
+// The data size field is 32 bits, and 0xFFFFFFFF means "to the end of the file".
+constexpr int64_t kMaxDataBytes = 0xFFFFFFFE;
+
 constexpr uint32_t kEncodingMuLaw = 1;
 constexpr uint32_t kEncodingSigned8 = 2;
 constexpr uint32_t kEncodingPcm16 = 3;
@@ -56,7 +59,8 @@ Ref<SampleSource> OpenAuSource(const std::string& path) {
     default:
       return makeRef<NullSource>(SourceStatus::MissingCodec);
   }
-  if (rate > 0x7FFFFFFF || channels > 255) return makeRef<NullSource>(SourceStatus::Corrupt);
+  if (rate < uint32_t(kLowestSampleRate) || rate > uint32_t(kHighestSampleRate) || channels > 255)
+    return makeRef<NullSource>(SourceStatus::Corrupt);
   layout.sampleRate = int32_t(rate);
   layout.channels = int(channels);
   layout.dataStart = offset;
@@ -92,7 +96,8 @@ Ref<SampleSink> CreateAuSink(const std::string& path, int codecIndex, int32_t sa
         out.fourCC(".snd").u32be(24).u32be(final ? uint32_t(dataBytes) : 0xFFFFFFFF);
         out.u32be(code).u32be(uint32_t(sampleRate)).u32be(uint32_t(channels));
         return out.data();
-      });
+      },
+      kMaxDataBytes);
 }
 
 const Form kAuSettingsForm{.dialog = "LAuSettingsDlg",

@@ -18,6 +18,9 @@ BlockDecodingReader::BlockDecodingReader(platform::File file, const Layout& layo
     blockBytes_ = 1;
     framesPerBlock_ = 1;
   }
+  // A declared data size is believed only as far as the file holds data.
+  if (dataBytes_ >= 0)
+    dataBytes_ = std::min(dataBytes_, std::max<int64_t>(file_.size() - dataStart_, 0));
   block_.resize(blockBytes_);
   decoded_.resize(size_t(framesPerBlock_) * channels());
 }
@@ -28,8 +31,11 @@ int64_t BlockDecodingReader::blockCount() {
   return bytes / int64_t(blockBytes_);
 }
 
+// A declared frame count ("fact") is believed only as far as the blocks there hold frames; a
+// file still growing reads what it has so far.
 int32_t BlockDecodingReader::length() {
-  const int64_t frames = knownFrames_ >= 0 ? knownFrames_ : blockCount() * framesPerBlock_;
+  int64_t frames = blockCount() * framesPerBlock_;
+  if (knownFrames_ >= 0) frames = std::min(frames, knownFrames_);
   return int32_t(std::min<int64_t>(frames, std::numeric_limits<int32_t>::max()));
 }
 

@@ -21,14 +21,15 @@ class BlockDecodingReader : public SampleSource {
     int64_t dataBytes = -1;  // negative: up to the end of the file
     size_t blockBytes = 0;
     int32_t framesPerBlock = 0;
-    int64_t frames = -1;  // the exact length when known (a "fact" chunk), else from blocks
+    int64_t frames = -1;  // the exact length when known (a "fact" chunk; at most what the
+                          // blocks hold), else from blocks
   };
 
   int32_t read(Sample* buffer, int32_t frames) override;
   int32_t position() override { return position_; }
   int32_t length() override;
   void seek(int32_t frame) override;
-  bool lengthUnknown() override { return dataBytes_ < 0 && knownFrames_ < 0; }
+  bool lengthUnknown() override { return dataBytes_ < 0; }
 
  protected:
   // Takes over the file; a layout without blocks gets status Corrupt.

@@ -48,9 +48,10 @@ class CompressedWavReader : public BlockDecodingReader {
 // manager wants it; the end pads and converts a final partial block.
 class CodecDataEncoder : public DataEncoder {
  public:
-  CodecDataEncoder(std::unique_ptr<platform::CodecStream> stream, int channels,
-                   size_t destinationBytes)
+  CodecDataEncoder(std::unique_ptr<platform::CodecStream> stream,
+                   const platform::WaveFormat& target, int channels, size_t destinationBytes)
       : stream_(std::move(stream)),
+        target_(target),
         channels_(channels),
         source_(size_t(kBufferFrames) * size_t(channels) * 2),
         destination_(destinationBytes) {}
@@ -73,6 +74,13 @@ class CodecDataEncoder : public DataEncoder {
     return filled_ == 0 || convert(platform::kCodecConvertEnd, out);
   }
 
+  // From the format's average rate, with a block to spare for the padded end.
+  int64_t bytesFor(int64_t frames) const override {
+    if (target_.sampleRate == 0) return frames * channels_ * 2;
+    return frames * int64_t{target_.averageBytesPerSecond} / target_.sampleRate + 1 +
+           target_.blockAlign;
+  }
+
  private:
   bool convert(unsigned flags, std::vector<uint8_t>& out) {
     const platform::CodecConversion done =
@@ -87,6 +95,7 @@ class CodecDataEncoder : public DataEncoder {
   }
 
   std::unique_ptr<platform::CodecStream> stream_;
+  platform::WaveFormat target_;
   int channels_;
   std::vector<uint8_t> source_;
   size_t filled_ = 0;
@@ -128,10 +137,11 @@ Ref<SampleSink> createCompressedWavSink(const std::string& path, const WaveForma
   if (destinationBytes == 0) return makeRef<NullSink>();
   return makeRef<HeaderedFileWriter>(
       path, int32_t(format.sampleRate), channels,
-      std::make_unique<CodecDataEncoder>(std::move(stream), channels, destinationBytes),
+      std::make_unique<CodecDataEncoder>(std::move(stream), target, channels, destinationBytes),
       [target](bool final, int64_t dataBytes, int32_t) {
         return compressedWavHeader(target, final, dataBytes);
-      });
+      },
+      wavMaxDataBytes(target));
 }
 
 }  // namespace quillon

@@ -18,5 +18,7 @@ Ref<SampleSink> createCompressedWavSink(const std::string& path, const WaveForma
 // data size makes the RIFF size read 0xFFFFFFFF.
 std::vector<uint8_t> compressedWavHeader(const platform::WaveFormat& format, bool final,
                                          int64_t dataBytes);
+// The most data bytes such a header can state: the RIFF size (data + 38 + cbSize) is 32 bits.
+int64_t wavMaxDataBytes(const platform::WaveFormat& format);
 
 }  // namespace quillon

@@ -37,6 +37,9 @@ inline constexpr char kRealAudioUnsupported[] =
     "Saving in real audio file format is not supported. Do you want to save in another format "
     "(wav, mp3, gsm, vox) instead?";
 inline constexpr char kCannotCreateForSaving[] = "Unable to create file \"%s\" for saving.";
+inline constexpr char kTooLargeForFormat[] =
+    "Unable to save \"%s\": the audio would take more than 4 GB, more than this file format can "
+    "hold. Save a shorter selection, or choose another format.";
 inline constexpr char kFileExistsCaption[] = "File already exists";
 inline constexpr char kFileExists[] = "File \"%s\" already exists. Do you want to overwrite it?";
 inline constexpr char kSaveAsTitle[] = "Save Audio File As";

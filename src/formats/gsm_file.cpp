@@ -77,6 +77,11 @@ class GsmEncoder : public DataEncoder {
     return true;
   }
 
+  int64_t bytesFor(int64_t frames) const override {
+    const int64_t blockFrames = wavPacking_ ? 2 * kFrameSamples : kFrameSamples;
+    return (frames + blockFrames - 1) / blockFrames * (wavPacking_ ? kMsBlockBytes : kFrameBytes);
+  }
+
  private:
   void writeBlock(std::vector<uint8_t>& out) {
     gsm610::FrameParameters frames[2];
@@ -146,10 +151,12 @@ Ref<SampleSink> CreateGsmWavSink(const std::string& path, int32_t sampleRate) {
   format.blockAlign = kMsBlockBytes;
   format.bitsPerSample = 0;
   format.extra = {uint8_t(2 * kFrameSamples), uint8_t((2 * kFrameSamples) >> 8)};
-  return makeRef<HeaderedFileWriter>(path, sampleRate, 1, std::make_unique<GsmEncoder>(true),
-                                     [format](bool final, int64_t dataBytes, int32_t) {
-                                       return compressedWavHeader(format, final, dataBytes);
-                                     });
+  return makeRef<HeaderedFileWriter>(
+      path, sampleRate, 1, std::make_unique<GsmEncoder>(true),
+      [format](bool final, int64_t dataBytes, int32_t) {
+        return compressedWavHeader(format, final, dataBytes);
+      },
+      wavMaxDataBytes(format));
 }
 
 }  // namespace quillon

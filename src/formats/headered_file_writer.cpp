@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/form.h"
+
 namespace quillon {
 namespace {
 
@@ -19,8 +21,17 @@ bool SampleDataEncoder::encode(const Sample* words, int32_t frames, std::vector<
 }
 
 HeaderedFileWriter::HeaderedFileWriter(const std::string& path, int32_t sampleRate, int channels,
-                                       std::unique_ptr<DataEncoder> encoder, HeaderBuilder header)
-    : SampleSink(sampleRate, channels), encoder_(std::move(encoder)), header_(std::move(header)) {
+                                       std::unique_ptr<DataEncoder> encoder, HeaderBuilder header,
+                                       int64_t maxDataBytes)
+    : SampleSink(sampleRate, channels),
+      encoder_(std::move(encoder)),
+      header_(std::move(header)),
+      maxDataBytes_(maxDataBytes) {
+  if (header_ && (sampleRate < kLowestSampleRate || sampleRate > kHighestSampleRate)) {
+    setStatusBits(kSinkNull);  // our readers would call such a file corrupt
+    fail(EINVAL);
+    return;
+  }
   if (!file_.open(path, platform::File::Mode::Create, 0644)) {
     setStatusBits(kSinkNull);
     fail(file_.error());
@@ -49,8 +60,16 @@ bool HeaderedFileWriter::writeHeader(bool final) {
   return true;
 }
 
+bool HeaderedFileWriter::canHold(int64_t frames) const {
+  return maxDataBytes_ < 0 || encoder_->bytesFor(frames) <= maxDataBytes_;
+}
+
 bool HeaderedFileWriter::append(const std::vector<uint8_t>& bytes) {
   if (bytes.empty()) return true;
+  if (maxDataBytes_ >= 0 && dataBytes_ + int64_t(bytes.size()) > maxDataBytes_) {
+    fail(EFBIG);
+    return false;
+  }
   if (!file_.writeAt(bytes.data(), bytes.size(), headerSize_ + dataBytes_)) {
     fail(file_.error());
     return false;

@@ -27,6 +27,8 @@ class DataEncoder {
   // Bytes of one frame when every frame has bytes of its own (the file can then be cut back to
   // a frame); 0 for block codecs.
   virtual int bytesPerFrame() const { return 0; }
+  // The bytes `frames` frames take, at most (a block codec counts whole blocks).
+  virtual int64_t bytesFor(int64_t frames) const { return frames * bytesPerFrame(); }
 };
 
 // Frames stored one by one in a sample encoding.
@@ -50,18 +52,23 @@ using HeaderBuilder =
 // A SampleSink writing a file: a header, then the encoded data. The file is created (replacing
 // an existing one) with a provisional header, so a file that is still being written can be
 // read; `finish` (or the last release) writes the rest of the data and the final header.
-// A file that cannot be created gives status bit kSinkNull; a failed write gives kSinkFailed
-// with the system error, and everything after it is refused.
+// A file that cannot be created, or a header that would state a rate outside kLowestSampleRate …
+// kHighestSampleRate, gives status bit kSinkNull; a failed write gives kSinkFailed with the
+// system error, and everything after it is refused. A header whose size fields hold at most
+// `maxDataBytes` (−1: headerless, no limit) refuses data beyond that (EFBIG) rather than
+// stating a wrapped size.
 class HeaderedFileWriter : public SampleSink {
  public:
   HeaderedFileWriter(const std::string& path, int32_t sampleRate, int channels,
-                     std::unique_ptr<DataEncoder> encoder, HeaderBuilder header);
+                     std::unique_ptr<DataEncoder> encoder, HeaderBuilder header,
+                     int64_t maxDataBytes = -1);
   ~HeaderedFileWriter() override;
 
   bool write(const Sample* buffer, int32_t frames) override;
   // Cuts the file back to `frame` (not beyond what was written); only for per-frame encodings.
   void seek(int32_t frame) override;
   bool finish() override;
+  bool canHold(int64_t frames) const override;
 
  private:
   bool writeHeader(bool final);
@@ -70,6 +77,7 @@ class HeaderedFileWriter : public SampleSink {
   platform::File file_;
   std::unique_ptr<DataEncoder> encoder_;
   HeaderBuilder header_;
+  int64_t maxDataBytes_;
   int64_t headerSize_ = 0;
   int64_t dataBytes_ = 0;
   std::vector<uint8_t> bytes_;

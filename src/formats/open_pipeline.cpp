@@ -214,6 +214,7 @@ JobResult FileLoader::load(const std::string& path, WaveDocument& document, Inte
 
 void FileLoader::loadMetadata(const std::string& path, WaveDocument& document) {
   document.markers = readBookmarkFile(bookmarkPathFor(path), document.audio.sampleRate);
+  document.markersFile = document.markers.empty() ? std::string() : bookmarkPathFor(path);
   ReadTags(document.tags, path, kWavAllTags);
 }
 

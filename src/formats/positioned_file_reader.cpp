@@ -26,9 +26,16 @@ PositionedFileReader::PositionedFileReader(platform::File file, const Layout& la
     setStatus(SourceStatus::Corrupt);
     bytesPerFrame_ = 2;
   }
-  declaredFrames_ = layout.dataBytes < 0 ? -1 : layout.dataBytes / bytesPerFrame_;
+  declaredFrames_ = layout.dataBytes < 0 ? -1 : framesThere(layout.dataBytes);
   setPeakBound(peakBoundOf(encoding_));
   buffer_.resize(size_t(kFramesPerStep) * size_t(bytesPerFrame_));
+}
+
+// A declared size is believed only as far as the file holds data: a header that claims more
+// than the file has (a hostile or a truncated file) yields the frames that are there.
+int64_t PositionedFileReader::framesThere(int64_t declaredBytes) {
+  const int64_t there = std::max<int64_t>(file_.size() - dataStart_, 0);
+  return std::min(declaredBytes, there) / bytesPerFrame_;
 }
 
 int32_t PositionedFileReader::length() {
@@ -39,7 +46,7 @@ int32_t PositionedFileReader::length() {
       const auto size = int32_t(uint32_t(field[0]) | uint32_t(field[1]) << 8 |
                                 uint32_t(field[2]) << 16 | uint32_t(field[3]) << 24);
       if (size >= 0) {
-        declaredFrames_ = size / bytesPerFrame_;
+        declaredFrames_ = framesThere(size);
         return toFrames(declaredFrames_);
       }
     }

@@ -17,7 +17,8 @@ namespace quillon {
 // The declared frame count may be unknown (a data size of 0xFFFFFFFF or another negative value):
 // the length is then taken from the file size at every call, and `lengthUnknown` is true. When
 // `sizeFieldOffset` is given (WAV), the size field is read again there first: a writer that has
-// since finished makes the count final.
+// since finished makes the count final. A declared count never exceeds the frames the file holds
+// when it is read.
 class PositionedFileReader : public SampleSource {
  public:
   struct Layout {
@@ -39,6 +40,8 @@ class PositionedFileReader : public SampleSource {
   bool lengthUnknown() override { return declaredFrames_ < 0; }
 
  private:
+  int64_t framesThere(int64_t declaredBytes);
+
   platform::File file_;
   SampleEncoding encoding_;
   int64_t dataStart_;

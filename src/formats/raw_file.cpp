@@ -39,7 +39,7 @@ constexpr auto kRawAudioFields = layoutFields(kRawAudioFamily);
 constexpr auto kVoxAudioFields = layoutFields(kVoxAudioFamily);
 constexpr FormValue kLayoutDefaults[] = {{"codec", 3}, {"rate", 44100}, {"channels", 2}};
 constexpr FormCheck kLayoutChecks[] = {
-    {"rate", 6000, 196000, kProductTitle, messages::kBadRawRate}};
+    {"rate", 6000, kHighestSampleRate, kProductTitle, messages::kBadRawRate}};
 
 std::optional<SampleEncoding> encodingOf(int codec) {
   switch (codec) {

@@ -128,6 +128,13 @@ JobResult SaveTask(Job& progress, Interaction& owner, const SaveRequest& request
     progress.reportError(formatMessage(messages::kCannotCreateForSaving, {request.path}));
     return JobResult::Failed;
   }
+  // Refused before any audio is written: a header whose size fields would wrap reads back as
+  // another, shorter file.
+  const int64_t frames = rate > 0 ? int64_t{request.clip.length()} * sink->sampleRate() / rate : 0;
+  if (!sink->canHold(frames)) {
+    progress.reportError(formatMessage(messages::kTooLargeForFormat, {request.path}));
+    return JobResult::Failed;
+  }
   const JobResult result =
       TransferStream(progress, messages::kSavingFile, makeRef<ClipReader>(request.clip), sink);
   if (result == JobResult::Failed && sink->failed()) {
@@ -188,7 +195,11 @@ bool SaveDocument(DocumentView& view, bool saveAs) {
     }
   }
   if (saveSafely(view.interaction(), request, &document->tags) != JobResult::Done) return false;
-  writeBookmarkFile(bookmarkPathFor(document->path), document->markers);
+  const std::string sideFile = bookmarkPathFor(document->path);
+  if ((!document->markers.empty() || document->markersFile == sideFile) &&
+      writeBookmarkFile(sideFile, document->markers)) {
+    document->markersFile = document->markers.empty() ? std::string() : sideFile;
+  }
   document->modified = false;
   view.refreshAll();
   view.documentSaved(*document);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "document/sample_stream.h"
 #include "formats/sample_encoding.h"
@@ -50,7 +51,12 @@ std::string defaultWavFormatPath();
 // The WAV format picker ("LWaveEncodeDlg"): "codec" ("PCM Uncompressed", "GSM6.10 Native" and the
 // names of the installed drivers' formats), "rate", "channels" ("Mono" 1, "Stereo" 2) and "bits";
 // OK is refused when no such format exists, and rewrites "WavCodec.wff".
+// The codec may also be named by a short name, in any case ("pcm", "float", "gsm", "ima-adpcm",
+// "ms-adpcm", "alaw", "mulaw"), or by its full name in any case.
 extern const Form kWavFormatForm;
+// Every word the codec takes: the short names of the installed codecs, then the full names
+// (quoted).
+std::vector<std::string> wavCodecWords();
 bool EditWavFormat(Interaction& owner, int32_t documentRate, int documentChannels);
 // The WAV writer for the stored default format.
 Ref<SampleSink> CreateWavSinkFromSettings(const std::string& path, int32_t documentRate,

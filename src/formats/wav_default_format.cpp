@@ -1,3 +1,5 @@
+#include <strings.h>
+
 #include <optional>
 
 #include "formats/wav.h"
@@ -11,6 +13,7 @@ namespace {
 
 constexpr char kPcmCodec[] = "PCM Uncompressed";
 constexpr char kGsmCodec[] = "GSM6.10 Native";
+constexpr char kFloatCodec[] = "IEEE Float";  // written by the program itself, 32 bits
 
 // The GSM 06.10 record at a rate: 65-byte blocks of 320 samples.
 WaveFormatRecord gsmRecord(uint32_t rate) {
@@ -62,6 +65,11 @@ std::optional<WaveFormatRecord> recordFor(const std::string& codec, int32_t rate
     if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return std::nullopt;
     return WaveFormatRecord::pcm(uint32_t(rate), uint16_t(channels), uint16_t(bits));
   }
+  if (codec == kFloatCodec) {
+    WaveFormatRecord record = WaveFormatRecord::pcm(uint32_t(rate), uint16_t(channels), 32);
+    record.tag = 3;
+    return record;
+  }
   if (codec == kGsmCodec)
     return channels == 1 ? std::optional(gsmRecord(uint32_t(rate))) : std::nullopt;
   for (const auto& driver : platform::CodecManager::instance().drivers()) {
@@ -89,6 +97,43 @@ std::vector<std::string> codecNames() {
   return names;
 }
 
+// The short names a codec word may take, any case, beside the full names of the list.
+constexpr struct {
+  const char* word;
+  uint16_t tag;
+} kCodecWords[] = {{"pcm", 1},      {"float", 3}, {"gsm", 49}, {"ima-adpcm", 0x11},
+                   {"ms-adpcm", 2}, {"alaw", 6},  {"mulaw", 7}};
+
+std::string codecNameOfTag(uint16_t tag) {
+  WaveFormatRecord record;
+  record.tag = tag;
+  return codecName(record);
+}
+
+// The dialog's list, and 32-bit float, which the program writes without a driver.
+std::vector<std::string> writableCodecNames() {
+  std::vector<std::string> names = codecNames();
+  names.insert(names.begin() + 1, kFloatCodec);
+  return names;
+}
+
+bool listed(const std::vector<std::string>& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// The codec list's name for a word (a short name or a full name, any case), when it is listed.
+std::optional<std::string> codecOfWord(const std::string& word) {
+  const std::vector<std::string> names = writableCodecNames();
+  for (const auto& w : kCodecWords) {
+    if (::strcasecmp(word.c_str(), w.word) == 0 && listed(names, codecNameOfTag(w.tag)))
+      return codecNameOfTag(w.tag);
+  }
+  for (const std::string& name : names) {
+    if (::strcasecmp(word.c_str(), name.c_str()) == 0) return name;
+  }
+  return std::nullopt;
+}
+
 constexpr FormChoice kBitDepths[] = {{"8", 8}, {"16", 16}, {"24", 24}, {"32", 32}};
 constexpr FormField kWavFormatFields[] = {
     {.name = "codec", .kind = FieldKind::Choice, .label = "Codec", .choiceTexts = codecNames},
@@ -98,19 +143,38 @@ constexpr FormField kWavFormatFields[] = {
 
 std::optional<WaveFormatRecord> recordOf(const DialogValues& values) {
   const Form& form = kWavFormatForm;
-  return recordFor(values.text("codec"), form.field("rate")->typedValue(values.text("rate")),
+  return recordFor(codecOfWord(values.text("codec")).value_or(""),
+                   form.field("rate")->typedValue(values.text("rate")),
                    form.field("channels")->typedValue(values.text("channels")),
                    form.field("bits")->typedValue(values.text("bits")));
 }
 
 std::optional<Refusal> refuseMissingFormat(const DialogValues& values) {
   if (recordOf(values)) return std::nullopt;
+  if (!codecOfWord(values.text("codec"))) {
+    std::string names;
+    for (const std::string& name : wavCodecWords())
+      names += (names.empty() ? "" : ", ") + name;
+    return Refusal{"Invalid value",
+                   "\"" + values.text("codec") + "\" is not a codec: it takes " + names + "."};
+  }
   return Refusal{"Invalid value", "There is no " + values.text("codec") + " format for " +
                                       values.text("rate") + " Hz with " + values.text("channels") +
                                       " channel(s)."};
 }
 
 }  // namespace
+
+std::vector<std::string> wavCodecWords() {
+  const std::vector<std::string> names = writableCodecNames();
+  std::vector<std::string> words;
+  for (const auto& w : kCodecWords) {
+    if (listed(names, codecNameOfTag(w.tag))) words.push_back(w.word);
+  }
+  for (const std::string& name : names)
+    words.push_back("\"" + name + "\"");
+  return words;
+}
 
 const Form kWavFormatForm{.dialog = "LWaveEncodeDlg",
                           .caption = "Wave Format",
@@ -130,6 +194,7 @@ bool EditWavFormat(Interaction& owner, int32_t documentRate, int documentChannel
   values.set("channels", stored.channels);
   values.set("bits", bits == 8 || bits == 24 || bits == 32 ? bits : 16);
   if (!askForm(owner, kWavFormatForm, values)) return false;
+  if (auto codec = codecOfWord(values.text("codec"))) values.set("codec", *codec);
   const std::optional<WaveFormatRecord> record = recordOf(values);
   return record && writeDefaultWavFormat(*record);
 }

@@ -5,11 +5,11 @@
 #include "formats/positioned_file_reader.h"
 #include "formats/wav.h"
 #include "formats/wav_chunks.h"
+#include "platform/form.h"
 
 namespace quillon {
 namespace {
 
-constexpr uint32_t kMaxRate = 196000;
 constexpr uint16_t kTagPcm = 1;
 constexpr uint16_t kTagFloat = 3;
 constexpr uint16_t kTagGsm = 49;
@@ -46,7 +46,8 @@ Ref<SampleSource> OpenWavSource(const std::string& path) {
   const SourceStatus status = findWavChunks(file, chunks, true);
   if (status != SourceStatus::Ok) return failed(status);
   const WaveFormatRecord& fmt = chunks.format;
-  if (fmt.channels < 1 || fmt.channels > 255 || fmt.sampleRate < 1 || fmt.sampleRate > kMaxRate) {
+  if (fmt.channels < 1 || fmt.channels > 255 || fmt.sampleRate < uint32_t(kLowestSampleRate) ||
+      fmt.sampleRate > uint32_t(kHighestSampleRate)) {
     return failed(SourceStatus::Corrupt);
   }
   const auto rate = int32_t(fmt.sampleRate);

@@ -33,11 +33,12 @@ Ref<SampleSink> sampleWavSink(const std::string& path, int32_t sampleRate, int c
   format.blockAlign = uint16_t(channels * bytes);
   format.averageBytesPerSecond = uint32_t(sampleRate) * format.blockAlign;
   format.bitsPerSample = uint16_t(8 * bytes);
-  return makeRef<HeaderedFileWriter>(path, sampleRate, channels,
-                                     std::make_unique<SampleDataEncoder>(encoding, channels),
-                                     [format](bool final, int64_t dataBytes, int32_t) {
-                                       return wavHeader(format, final, dataBytes);
-                                     });
+  return makeRef<HeaderedFileWriter>(
+      path, sampleRate, channels, std::make_unique<SampleDataEncoder>(encoding, channels),
+      [format](bool final, int64_t dataBytes, int32_t) {
+        return wavHeader(format, final, dataBytes);
+      },
+      wavMaxDataBytes(format));
 }
 
 SampleEncoding pcmEncoding(int bytesPerSample) {
@@ -58,6 +59,10 @@ SampleEncoding pcmEncoding(int bytesPerSample) {
 std::vector<uint8_t> compressedWavHeader(const platform::WaveFormat& format, bool final,
                                          int64_t dataBytes) {
   return wavHeader(format, final, dataBytes);
+}
+
+int64_t wavMaxDataBytes(const platform::WaveFormat& format) {
+  return int64_t{0xFFFFFFFF} - 38 - int64_t(format.extra.size());
 }
 
 Ref<SampleSink> CreatePcmWavSink(const std::string& path, int32_t sampleRate, int channels,

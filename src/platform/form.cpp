@@ -1,7 +1,10 @@
 #include "platform/form.h"
 
 #include <strings.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 
 namespace quillon {
 
@@ -52,6 +55,103 @@ std::optional<Refusal> refusalFor(const Form& form, const DialogValues& values) 
     }
   }
   return form.check ? form.check(values) : std::nullopt;
+}
+
+namespace {
+
+constexpr char kInvalidValueCaption[] = "Invalid value";
+
+// A whole decimal number with an optional sign that fits 32 bits, or nothing.
+std::optional<int32_t> wholeNumber(const std::string& text) {
+  if (text.empty() || text.find_first_not_of("+-0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  char* end = nullptr;
+  errno = 0;
+  const long long value = std::strtoll(text.c_str(), &end, 10);
+  if (*end || errno || value < std::numeric_limits<int32_t>::min() ||
+      value > std::numeric_limits<int32_t>::max()) {
+    return std::nullopt;
+  }
+  return int32_t(value);
+}
+
+// The number a typed word stands for, when it is a value the field takes at all (its range
+// aside): a choice's text or value, a decibel field's "off", a whole number (0 standing for
+// `zeroAs`).
+std::optional<int32_t> wordValue(const FormField& field, const std::string& text) {
+  if (field.kind == FieldKind::Choice) {
+    for (const FormChoice& choice : field.choices) {
+      if (::strcasecmp(text.c_str(), choice.text) == 0) return choice.value;
+    }
+    const std::optional<int32_t> number = wholeNumber(text);
+    for (const FormChoice& choice : field.choices) {
+      if (number && *number == choice.value) return number;
+    }
+    return std::nullopt;
+  }
+  if (field.kind == FieldKind::Decibel && field.minimum == kDecibelOff &&
+      ::strcasecmp(text.c_str(), "off") == 0) {
+    return kDecibelOff;
+  }
+  const std::optional<int32_t> number = wholeNumber(text);
+  if (number && *number == 0 && field.zeroAs != 0) return field.zeroAs;
+  return number;
+}
+
+std::string quotedIfSpaced(const char* text) {
+  const std::string t = text;
+  return t.find(' ') == std::string::npos ? t : "\"" + t + "\"";
+}
+
+Refusal wordRefused(const FormField& field, const std::string& text) {
+  return {kInvalidValueCaption, "\"" + text + "\" is not a value for " + field.name +
+                                    ": it takes " + fieldTakes(field) + "."};
+}
+
+}  // namespace
+
+std::string fieldTakes(const FormField& field) {
+  if (field.kind == FieldKind::Check) return "0 or 1";
+  if (field.kind == FieldKind::Choice) {
+    std::string names, numbers;
+    for (size_t i = 0; i < field.choices.size(); ++i) {
+      const char* separator = i == 0 ? "" : i + 1 == field.choices.size() ? " or " : ", ";
+      names.append(separator).append(quotedIfSpaced(field.choices[i].text));
+      numbers.append(separator).append(std::to_string(field.choices[i].value));
+    }
+    return names + " (or " + numbers + ")";
+  }
+  std::string text = "a whole number";
+  if (field.kind == FieldKind::Decibel && field.minimum == kDecibelOff) {
+    text = "off or " + text + " from " + std::to_string(kDecibelOff + 1);
+  } else if (field.minimum != std::numeric_limits<int32_t>::min()) {
+    text += " from " + std::to_string(field.minimum);
+  }
+  if (field.maximum != std::numeric_limits<int32_t>::max()) {
+    text += " to " + std::to_string(field.maximum);
+  }
+  if (*field.unit) text += std::string(" ") + field.unit;
+  return text;
+}
+
+std::optional<Refusal> refusalForWords(const Form& form, const DialogValues& values,
+                                       const std::vector<std::string>& typed) {
+  for (const std::string& name : typed) {
+    const FormField* field = form.field(name);
+    if (field && field->isNumber() && !wordValue(*field, values.text(name))) {
+      return wordRefused(*field, values.text(name));
+    }
+  }
+  if (std::optional<Refusal> refusal = refusalFor(form, values)) return refusal;
+  for (const std::string& name : typed) {
+    const FormField* field = form.field(name);
+    if (!field || !field->isNumber()) continue;
+    const int32_t value = *wordValue(*field, values.text(name));
+    const auto [low, high] = field->range();
+    if (value < low || value > high) return wordRefused(*field, values.text(name));
+  }
+  return std::nullopt;
 }
 
 bool askForm(Interaction& owner, const Form& form, DialogValues& values) {

@@ -39,6 +39,11 @@ struct FormChoice {
   int32_t value;
 };
 
+// The sample rates the program reads and writes: a file whose header states another rate is
+// corrupt, and no dialog stores one (a rate field offers only these).
+inline constexpr int32_t kLowestSampleRate = 1000;
+inline constexpr int32_t kHighestSampleRate = 196000;
+
 // Lists that several dialogs offer: the channels, and the sample rates of an editable rate list.
 inline constexpr FormChoice kChannelChoices[] = {{"Mono", 1}, {"Stereo", 2}};
 inline constexpr FormChoice kSampleRateChoices[] = {
@@ -126,6 +131,17 @@ struct Form {
 // made 400).
 std::optional<Refusal> refusalFor(const Form& form, const DialogValues& values);
 
+// As `refusalFor`, for values some of which (`typed`) were given as words that no control kept
+// to its range (quillon-cli): each such word must first be a value its field takes (a whole
+// number, a choice's text or value, a decibel field's "off"); then the form's checks refuse with
+// the dialog's own messages; then a number outside its field's range is refused.
+std::optional<Refusal> refusalForWords(const Form& form, const DialogValues& values,
+                                       const std::vector<std::string>& typed);
+
+// What a field takes, as the refusals and the help say it: "a whole number from 1 to 400 %",
+// "Mono or Stereo (or 1 or 2)".
+std::string fieldTakes(const FormField& field);
+
 // Fields that several dialogs share: the channel list ("Mono" 1, "Stereo" 2), and the sample rate
 // typed or picked from kSampleRateChoices.
 constexpr FormField channelsField(const settings::NumberSetting* setting = nullptr) {
@@ -141,6 +157,8 @@ constexpr FormField sampleRateField(const settings::NumberSetting* setting = nul
           .kind = FieldKind::Number,
           .label = "Sample Rate",
           .unit = "Hz",
+          .minimum = kLowestSampleRate,
+          .maximum = kHighestSampleRate,
           .choices = kSampleRateChoices,
           .setting = setting,
           .zeroAs = zeroAs};

@@ -100,20 +100,24 @@ std::optional<std::string> ScriptedInteraction::chooseFile(const FileChooserRequ
 }
 
 // A scripted answer cannot be corrected: a refusal is shown (as the dialog would show it) and
-// the dialog counts as cancelled.
+// the dialog counts as cancelled. No control keeps a scripted word to its field, so a word that
+// is not a value its field takes is refused too.
 bool ScriptedInteraction::editForm(const Form& form, DialogValues& values) {
   values.dialog = form.dialog;
   dialogsShown.push_back(values);
   auto it = std::find_if(dialogs_.begin(), dialogs_.end(),
                          [&](const DialogValues& d) { return d.dialog == values.dialog; });
+  std::vector<std::string> typed;
   if (it == dialogs_.end()) {
     if (cancelDialogs) return false;
   } else {
-    for (const auto& [name, value] : it->values)
+    for (const auto& [name, value] : it->values) {
       values.values[name] = value;
+      typed.push_back(name);
+    }
     dialogs_.erase(it);
   }
-  if (std::optional<Refusal> refusal = refusalFor(form, values)) {
+  if (std::optional<Refusal> refusal = refusalForWords(form, values, typed)) {
     messageBox(refusal->caption, refusal->text, refusal->icon, MessageButtons::Ok);
     return false;
   }

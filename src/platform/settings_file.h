@@ -24,6 +24,8 @@ class SettingsFile {
 
   std::optional<std::string> read(std::string_view section, std::string_view name) const;
   std::vector<std::string> names(std::string_view section) const;
+  // The whole file as it is now (empty when missing; nothing when it cannot be parsed).
+  std::optional<IniFile> readAll() const { return load(); }
 
   // False when the file could not be written (the change is then lost, nothing else).
   bool write(std::string_view section, std::string_view name, std::string_view value);

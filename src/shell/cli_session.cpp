@@ -22,6 +22,7 @@
 #include "formats/format_table.h"
 #include "formats/open_pipeline.h"
 #include "formats/raw_file.h"
+#include "formats/wav.h"
 #include "platform/file.h"
 #include "platform/form.h"
 #include "platform/paths.h"
@@ -320,7 +321,9 @@ class Session {
       return added->run(d, step.arguments, step.words, out_, err_);
     }
 
-    if (step.form && !step.words.empty()) ui.queueDialog(step.form->dialog, step.words);
+    std::map<std::string, std::string> words = step.words;
+    if (step.name == "save-as" || step.name == "save-region") keepDocumentLayout(d, step, words);
+    if (step.form && !words.empty()) ui.queueDialog(step.form->dialog, words);
     if (step.name == "save-as" || step.name == "save-region" ||
         step.name.rfind("insert-file-", 0) == 0) {
       ui.queueFile(step.arguments[0]);
@@ -338,6 +341,18 @@ class Session {
                   (d.hasSelection() ? "" : " (it needs a selection)"));
     }
     return outcome(editor_->lastCommandDone());
+  }
+
+  // No dialog shows here for the user to see what it holds: a save's rate and channels left out
+  // are the document's own, not those stored by an earlier run (the stored codec and bit depth
+  // stay, where they can carry them).
+  static void keepDocumentLayout(const WaveDocument& d, const Step& step,
+                                 std::map<std::string, std::string>& words) {
+    if (!step.form) return;
+    if (step.form->field("rate") && !words.count("rate"))
+      words["rate"] = std::to_string(d.audio.sampleRate);
+    if (step.form->field("channels") && !words.count("channels"))
+      words["channels"] = std::to_string(int(d.audio.channels));
   }
 
   // The rate and channels go through New File's checks even when the editor does not ask.
@@ -447,7 +462,18 @@ std::string cliUsage() {
       if (e.saveText) extensions += std::string(extensions.empty() ? "" : " ") + e.extension;
     }
     text += "      " + extensions + ": " + wordsHelp(*format.settings) + "\n";
+    if (format.settings == &kWavFormatForm) {
+      std::vector<std::string> codecs = wavCodecWords();
+      codecs.front() = "codec NAME, any case: " + codecs.front();
+      for (size_t i = 0; i + 1 < codecs.size(); ++i)
+        codecs[i] += ",";
+      std::string lines;
+      wrapWords(lines, codecs);
+      for (size_t at = 0; at < lines.size(); at = lines.find('\n', at) + 1)
+        text += "      " + lines.substr(at, lines.find('\n', at) + 1 - at);
+    }
   }
+  text += "      rate and channels left out are the document's own\n";
   text += "\nEffects, with the words of their dialogs:\n";
   std::vector<std::string> withoutDialog;
   for (const EffectCommand& effect : effectCommands()) {

@@ -238,9 +238,9 @@ GestureResult DocumentDisplay::pointer(const PointerEvent& event) {
   WaveDocument& d = *document_;
   bool touched = false;
   if (result.selectionChanged) {
-    d.cursor = int32_t(wave_.cursor());
-    d.selectionStart = int32_t(wave_.selectionStart());
-    d.selectionEnd = int32_t(wave_.selectionEnd());
+    d.cursor = d.withinAudio(wave_.cursor());
+    d.selectionStart = d.withinAudio(wave_.selectionStart());
+    d.selectionEnd = d.withinAudio(wave_.selectionEnd());
     touched_ = touched = true;
   }
   if (result.bookmarkMoved && result.bookmark >= 0 && size_t(result.bookmark) < d.markers.size()) {
@@ -280,8 +280,9 @@ void DocumentDisplay::cursorKeptInView() {
 
 void DocumentDisplay::cursorMoved(int64_t frame) {
   if (!document_) return;
-  if (listener_ && listener_->seekIfPlaying(frame)) return;
   WaveDocument& d = *document_;
+  frame = d.withinAudio(frame);
+  if (listener_ && listener_->seekIfPlaying(frame)) return;
   d.cursor = int32_t(frame);
   if (!d.hasSelection()) d.selectionStart = d.selectionEnd = int32_t(frame);
   gestures_.setPivot(frame);

@@ -411,6 +411,28 @@ TEST_P(DecoderClientTest, AProcessIdWrittenIntoTheLockFileIsNeverSignalled) {
   victim.kill();
 }
 
+// The service dies while a document is loaded from it: the load fails with its message and leaves
+// no document, instead of a document whose rest is silence.
+TEST_P(DecoderClientTest, AServiceThatDiesWhileLoadingFailsTheLoad) {
+  const std::string path = makeMp3("slow", 2, 120);
+  ASSERT_EQ(DecoderClient::instance().ping(), kStatusOk);
+  const pid_t service = DecoderClient::instance().servicePid();
+  std::thread killer([service] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    ::kill(service, SIGKILL);
+  });
+  testing::FakeDocumentView view;
+  FileLoader loader;
+  const auto start = Clock::now();
+  Ref<WaveDocument> document = WaveDocument::createFromFile(path, view.ui, loader);
+  killer.join();
+  ASSERT_GT(elapsedMs(start), 150) << "the load ended before the kill";
+  EXPECT_TRUE(document->loadFailed);
+  ASSERT_EQ(view.ui.shown.size(), 1u);
+  EXPECT_EQ(view.ui.shown[0].caption, "Error loading file");
+  EXPECT_NE(view.ui.shown[0].text.find(path), std::string::npos) << view.ui.shown[0].text;
+}
+
 std::string serviceName(const ::testing::TestParamInfo<Service>& info) {
   return info.param == Service::Real ? "Korrel" : "TestService";
 }

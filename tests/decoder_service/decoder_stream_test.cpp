@@ -84,10 +84,15 @@ TEST(LengthEstimate, XingFrameCountOrTheFileSizeOverTheFrameSize) {
 
   ASSERT_TRUE(parse(xingBytes(15, 1000), layout.xing));
   estimateLength(layout, header(MAD_LAYER_III, 128000, 44100));
-  EXPECT_EQ(layout.length, 1'152'000) << "whatever the size of the file";
+  EXPECT_EQ(layout.length, 1'152'000) << "whatever the bit rate of the first frame";
+  // A count beyond what the file can hold is cut to the frames of the smallest size (32 kbit/s
+  // at 44,100 Hz: 104 bytes) that fit the data.
   layout.xing.frames = 0xFFFFFFFF;
   estimateLength(layout, header(MAD_LAYER_III, 128000, 44100));
-  EXPECT_EQ(layout.length, 0x7FFFFFFF);
+  EXPECT_EQ(layout.length, 1'044'480 / 104 * 1152);
+  estimateLength(layout,
+                 header(MAD_LAYER_III, 64000, 22050, MAD_FLAG_LSF_EXT));  // 8 kbit/s: 26 bytes
+  EXPECT_EQ(layout.length, 1'044'480 / 26 * 576);
   layout.xing = {};
   for (const mad_header& nonsense :
        {header(MAD_LAYER_III, 0, 44100), header(MAD_LAYER_III, 128000, 0)}) {

@@ -2,10 +2,18 @@
 
 #include <random>
 
+#include <functional>
+
+#include "effects/compressor_filter.h"
+#include "effects/echo_filter.h"
+#include "effects/format_conversion.h"
 #include "effects/gain_filter.h"
 #include "effects/gain_math.h"
+#include "effects/high_pass_filter.h"
 #include "effects/loop_stream.h"
 #include "effects/peak_limiter.h"
+#include "effects/reverb_filter.h"
+#include "effects/speed_stream.h"
 #include "support/memory_source.h"
 #include "support/signals.h"
 
@@ -71,6 +79,42 @@ TEST(PeakLimiterTest, NothingPassesTheLimitAndQuietPassagesStayUntouched) {
     for (int64_t i = 7560 * channels; i < 10000 * channels; ++i) {
       ASSERT_EQ(out[size_t(i)], words[size_t(i)]) << "word " << i;
     }
+  }
+}
+
+// An inner source that can no longer be read (a decoding service that died, a block file that
+// went away) fails the reads of every stage above it, so that no job takes the silence for audio.
+TEST(StageFailureTest, EveryStagePassesOnAFailedInnerRead) {
+  const struct {
+    const char* name;
+    std::function<Ref<SampleSource>(Ref<SampleSource>)> wrap;
+  } stages[] = {
+      {"limiter", [](Ref<SampleSource> s) { return makeRef<PeakLimiter>(s); }},
+      {"rate", [](Ref<SampleSource> s) { return convertFormat(s, 22050, 2); }},
+      {"two rate stages", [](Ref<SampleSource> s) { return convertFormat(s, 8000, 2); }},
+      {"to mono", [](Ref<SampleSource> s) { return convertFormat(s, 44100, 1); }},
+      {"echo", [](Ref<SampleSource> s) { return makeRef<EchoFilter>(s, 100, 50); }},
+      {"reverb", [](Ref<SampleSource> s) { return makeRef<ReverbFilter>(s, 250, 25, 50, 0, 0); }},
+      {"compressor", [](Ref<SampleSource> s) { return makeRef<CompressorFilter>(s, -10, 2.0); }},
+      {"high-pass", [](Ref<SampleSource> s) { return makeRef<HighPassFilter>(s, 250); }},
+      {"gain", [](Ref<SampleSource> s) { return makeRef<GainFilter>(s, 2 * kUnityGain); }},
+      {"envelope",
+       [](Ref<SampleSource> s) {
+         return makeRef<EnvelopeFilter>(s, std::vector<EnvelopePoint>{{0, 0}, {100000, 0}});
+       }},
+      {"loop", [](Ref<SampleSource> s) { return makeRef<LoopStream>(s, 0, 90000); }},
+      {"speed", [](Ref<SampleSource> s) { return makeRef<SpeedChangeStream>(s, 1.5); }},
+  };
+  for (const auto& stage : stages) {
+    auto inner = memorySource(testing::noise(2 * 100000, 0x100000), 2, 44100, 0x200000);
+    inner->failFrom = 30000;
+    Ref<SampleSource> outer = stage.wrap(inner);
+    ASSERT_EQ(outer->status(), SourceStatus::Ok) << stage.name;
+    std::vector<Sample> words(size_t(8192) * outer->channels());
+    bool failed = false;
+    for (int block = 0; block < 12 && !failed; ++block)
+      failed = outer->read(words.data(), 8192) < 0;
+    EXPECT_TRUE(failed) << stage.name;
   }
 }
 

@@ -278,6 +278,49 @@ TEST_F(PipelineTest, FailedAndCancelledSavesLeaveTheOriginal) {
     EXPECT_NE(entry.path().filename().string().rfind(".~", 0), 0u) << "a temporary file is left";
 }
 
+// Audio beyond what a header's 32-bit size fields can state is refused before it is written,
+// with a message, and no file is left.
+TEST_F(PipelineTest, AudioTooLargeForTheSizeFieldsIsRefusedBeforeWriting) {
+  for (const char* name : {"huge.wav", "huge.aiff", "huge.au"}) {
+    SCOPED_TRACE(name);
+    Ref<WaveDocument> doc = WaveDocument::createEmpty();
+    doc->audio.sampleRate = 44100;
+    doc->audio.channels = 2;
+    doc->audio.segments.push_back(Segment::silence(2'100'000'000));  // 4.2 GB at 8 bits
+    view.ui.shown.clear();
+    view.ui.cancelAfterReports = 3;  // were it written, it would stop soon
+    EXPECT_FALSE(save(doc, env.path(name)));
+    ASSERT_FALSE(view.ui.shown.empty());
+    EXPECT_NE(view.ui.shown.back().text.find("more than 4 GB"), std::string::npos)
+        << view.ui.shown.back().text;
+    EXPECT_FALSE(platform::fileExists(env.path(name)));
+  }
+  view.ui.cancelAfterReports = -1;
+}
+
+// Saving without bookmarks deletes the side file only when it held this document's bookmarks:
+// "song.qbm" of "song.wav" survives a save of another "song.aiff".
+TEST_F(PipelineTest, ASideFileIsDeletedOnlyWhenItWasTheDocumentsOwn) {
+  const std::string wav = env.path("song.wav"), side = env.path("song.qbm");
+  Ref<WaveDocument> marked = document(22050, 1);
+  marked->markers.push_back(Bookmark{});
+  marked->markers.back().position = 100;
+  marked->markers.back().name = "chorus";
+  ASSERT_TRUE(save(marked, wav));
+  ASSERT_TRUE(platform::fileExists(side));
+
+  ASSERT_TRUE(save(document(22050, 1), env.path("song.aiff")));
+  EXPECT_TRUE(platform::fileExists(side)) << "another document's bookmarks";
+  ASSERT_TRUE(save(document(22050, 1), wav));
+  EXPECT_TRUE(platform::fileExists(side)) << "a new document never had them";
+
+  Ref<WaveDocument> reopened = open(wav);
+  ASSERT_EQ(reopened->markers.size(), 1u);
+  reopened->markers.clear();
+  ASSERT_TRUE(save(reopened, wav));
+  EXPECT_FALSE(platform::fileExists(side)) << "its own, every bookmark removed";
+}
+
 TEST_F(PipelineTest, ASourceOfNoFramesLoadsAnEmptyDocument) {
   ASSERT_TRUE(testing::writeAll(CreatePcmWavSink(env.path("empty.wav"), 22050, 2, 2), {}));
   Ref<WaveDocument> doc = open(env.path("empty.wav"));

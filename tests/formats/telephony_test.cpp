@@ -285,6 +285,55 @@ std::vector<uint8_t> aiffFile(const char* form, bool nameChunk, uint32_t rate) {
   return out.data();
 }
 
+// An AIFF whose SSND chunk puts `offset` bytes (and a block size) before its 16-bit mono frames
+// 1 … n × 100, and `trailing` bytes after them.
+std::vector<uint8_t> aiffWithOffset(uint32_t offset, uint32_t blockSize, int frames,
+                                    uint32_t trailing) {
+  uint8_t extended[10];
+  writeExtendedRate(8000, extended);
+  ByteWriter out;
+  out.fourCC("FORM").u32be(0).fourCC("AIFF");
+  out.fourCC("COMM").u32be(18).u16be(1).u32be(uint32_t(frames)).u16be(16).bytes(extended, 10);
+  out.fourCC("SSND").u32be(8 + offset + 2 * uint32_t(frames) + trailing);
+  out.u32be(offset).u32be(blockSize);
+  for (uint32_t i = 0; i < offset; ++i)
+    out.u8(0xAA);
+  for (int i = 1; i <= frames; ++i)
+    out.u16be(uint16_t(i * 100));
+  for (uint32_t i = 0; i < trailing; ++i)
+    out.u8(0xBB);
+  return out.data();
+}
+
+// The SSND offset skips bytes before the first frame whatever the block size says, as sox reads
+// it; what follows the frames up to the chunk's end is read as frames, as sox does too.
+TEST_F(TelephonyTest, AiffSoundDataStartsAfterItsOffset) {
+  if (!haveSox()) GTEST_SKIP() << "sox is not installed";
+  const struct {
+    uint32_t offset, blockSize, trailing;
+  } cases[] = {{0, 0, 0}, {4, 0, 0}, {4, 8, 0}, {6, 0, 2}, {64, 64, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE("offset " + std::to_string(c.offset) + ", block size " +
+                 std::to_string(c.blockSize) + ", trailing " + std::to_string(c.trailing));
+    const std::string path = env.path("offset.aiff");
+    testing::writeBytes(path, aiffWithOffset(c.offset, c.blockSize, 10, c.trailing));
+    const std::vector<int32_t> sox = soxDecode("", path);
+    Ref<SampleSource> source = OpenAiffSource(path);
+    ASSERT_EQ(source->status(), SourceStatus::Ok);
+    EXPECT_EQ(size_t(source->length()), sox.size());
+    std::vector<int32_t> ours;
+    for (Sample w : readSource(source))
+      ours.push_back(w >> 4);
+    EXPECT_EQ(ours, sox);
+    EXPECT_EQ(ours[0], 100);
+  }
+  // An offset beyond the chunk leaves no frames.
+  std::vector<uint8_t> beyond = aiffWithOffset(0, 0, 10, 0);
+  beyond[46] = 0x7F, beyond[47] = beyond[48] = beyond[49] = 0xF0;  // the offset field
+  testing::writeBytes(env.path("beyond.aiff"), beyond);
+  EXPECT_EQ(OpenAiffSource(env.path("beyond.aiff"))->length(), 0);
+}
+
 TEST_F(TelephonyTest, AiffChunksAndRates) {
   testing::writeBytes(env.path("a.aiff"), aiffFile("AIFF", true, 22050));
   Ref<SampleSource> source = OpenAiffSource(env.path("a.aiff"));

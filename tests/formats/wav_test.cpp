@@ -3,8 +3,14 @@
 #include <atomic>
 #include <thread>
 
+#include <functional>
+
+#include "formats/aiff.h"
+#include "formats/au.h"
 #include "formats/byte_io.h"
+#include "formats/gsm_file.h"
 #include "formats/wav.h"
+#include "platform/file.h"
 #include "platform/xdg_dirs.h"
 #include "support/peer_tools.h"
 #include "support/temp_environment.h"
@@ -178,6 +184,87 @@ TEST_F(WavTest, AFileStillBeingWrittenGrowsWhileItIsRead) {
   ASSERT_TRUE(writer->finish());
   EXPECT_EQ(reader->length(), 1600);
   EXPECT_FALSE(reader->lengthUnknown());
+}
+
+// Puts a 32-bit size field into a file, in the file's byte order.
+void patchSize(const std::string& path, int64_t offset, uint32_t value, bool bigEndian) {
+  std::vector<uint8_t> bytes = testing::readBytes(path);
+  ASSERT_LE(size_t(offset) + 4, bytes.size());
+  for (int i = 0; i < 4; ++i)
+    bytes[size_t(offset) + size_t(i)] = uint8_t(value >> (bigEndian ? 24 - 8 * i : 8 * i));
+  testing::writeBytes(path, bytes);
+}
+
+// The offset of a chunk's size field ("fact", "data"…) in a RIFF file, or −1.
+int64_t chunkSizeOffset(const std::string& path, const char* id) {
+  const std::vector<uint8_t> bytes = testing::readBytes(path);
+  for (size_t at = 12; at + 8 <= bytes.size();) {
+    if (std::equal(id, id + 4, bytes.begin() + long(at))) return int64_t(at) + 4;
+    const uint32_t size =
+        bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 | uint32_t(bytes[at + 7]) << 24;
+    at += 8 + size + (size & 1);
+  }
+  return -1;
+}
+
+// A header that declares more than its file holds (hostile, or cut short) yields the frames
+// that are there, not a length for which gigabytes of blocks would be written.
+TEST_F(WavTest, DeclaredLengthsAreBoundedByWhatTheFileHolds) {
+  const std::vector<Sample> words(4000, 1600);
+  const struct {
+    const char* name;
+    std::function<Ref<SampleSink>(const std::string&)> create;
+    std::function<Ref<SampleSource>(const std::string&)> open;
+    int64_t sizeField;
+    bool bigEndian;
+    int32_t frames;  // what the file holds
+  } cases[] = {
+      {"PCM WAV", [](auto& p) { return CreatePcmWavSink(p, 8000, 1, 2); }, OpenWavSource, 42, false,
+       4000},
+      {"GSM WAV", [](auto& p) { return CreateGsmWavSink(p, 8000); }, OpenWavSource, 44, false,
+       13 * 320},
+      {"AIFF", [](auto& p) { return CreateAiffSink(p, 8000, 1, 16); }, OpenAiffSource, 42, true,
+       4000},
+      {"AU", [](auto& p) { return CreateAuSink(p, 0, 8000, 1); }, OpenAuSource, 8, true, 4000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = env.path("declared");
+    ASSERT_TRUE(testing::writeAll(c.create(path), words));
+    patchSize(path, c.sizeField, 0x7FFFFFF0, c.bigEndian);
+    Ref<SampleSource> source = c.open(path);
+    ASSERT_EQ(source->status(), SourceStatus::Ok);
+    EXPECT_EQ(source->length(), c.frames);
+  }
+
+  // A file still being written whose size field then claims too much: what is there.
+  const std::string growing = env.path("growing.wav");
+  ASSERT_TRUE(testing::writeAll(CreatePcmWavSink(growing, 8000, 1, 2), words));
+  patchSize(growing, 42, 0xFFFFFFFF, false);
+  Ref<SampleSource> reader = OpenWavSource(growing);
+  EXPECT_EQ(reader->length(), 4000);
+  platform::File file;
+  ASSERT_TRUE(file.open(growing, platform::File::Mode::ReadWrite));
+  const uint8_t claim[4] = {0xFE, 0xFF, 0xFF, 0x7F};
+  ASSERT_TRUE(file.writeAt(claim, 4, 42));
+  EXPECT_EQ(reader->length(), 4000);
+  EXPECT_FALSE(reader->lengthUnknown());
+
+  // A compressed WAV's "fact" count beyond its blocks, also while its data is still growing.
+  if (!testing::haveTool("sox")) GTEST_SKIP() << "sox makes the IMA ADPCM file";
+  const std::string ima = env.path("ima.wav");
+  ASSERT_EQ(testing::runCommand("sox -n -r 8000 -c 1 -e ima-adpcm " + testing::quoted(ima) +
+                                " synth 0.5 sine 440"),
+            0);
+  const int64_t fact = chunkSizeOffset(ima, "fact"), data = chunkSizeOffset(ima, "data");
+  ASSERT_GT(fact, 0);
+  const int32_t stated = OpenWavSource(ima)->length();
+  ASSERT_EQ(stated, 4000);
+  const int32_t blocks = 4000 / 505 + 1;  // 256-byte blocks of 505 frames
+  patchSize(ima, fact + 4, 0x7FFFFFFF, false);
+  EXPECT_EQ(OpenWavSource(ima)->length(), blocks * 505);
+  patchSize(ima, data, 0xFFFFFFFF, false);
+  EXPECT_EQ(OpenWavSource(ima)->length(), blocks * 505);
 }
 
 TEST_F(WavTest, SixteenBitAndFloatFilesRoundTripEverySample) {

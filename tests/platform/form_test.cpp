@@ -100,10 +100,15 @@ TEST_F(FormTest, ChecksSeeTypedValuesInTheirOrder) {
   EXPECT_EQ(refusalFor(kForm, DialogValues(kForm.dialog, {{"mode", "Off Limits"}}))->icon,
             MessageIcon::Error);
   EXPECT_EQ(kLevel.read(), 250) << "a refused dialog stores nothing";
-  DialogValues accepted(kForm.dialog, {{"level", "250"}});
-  ui.queueDialog("LTestDlg", accepted.values);
-  ASSERT_TRUE(askForm(ui, kForm, accepted));
-  EXPECT_EQ(accepted.number("level"), 200);
+  // A typed word that passes the checks but lies outside its field's range has no control to
+  // keep it there: it is refused, after the checks, and nothing is stored.
+  DialogValues typed(kForm.dialog, {{"level", "250"}});
+  ui.queueDialog("LTestDlg", typed.values);
+  EXPECT_FALSE(askForm(ui, kForm, typed));
+  EXPECT_EQ(ui.shown.back().caption, "Invalid value");
+  EXPECT_EQ(ui.shown.back().text,
+            "\"250\" is not a value for level: it takes a whole number from 10 to 200.");
+  EXPECT_EQ(kLevel.read(), 250);
 }
 
 }  // namespace

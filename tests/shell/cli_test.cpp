@@ -9,6 +9,7 @@
 
 #include "platform/service_channel.h"
 #include "platform/settings.h"
+#include "platform/xdg_dirs.h"
 #include "shell/cli_session.h"
 #include "support/fifo_trap.h"
 #include "support/peer_tools.h"
@@ -153,6 +154,35 @@ TEST_F(CliTest, RefusalsUnknownStepsAndUnavailableCommandsFail) {
   EXPECT_EQ(cli({"open", input, "select", "1.5q", "2"}), 2);
 }
 
+// Positions past the end are kept to the document: a selection reaching past a 1-second file
+// changes its last half second and adds nothing, and the cursor stops at the end.
+TEST_F(CliTest, PositionsPastTheEndAreKeptToTheDocument) {
+  const std::string second = env.path("second.wav");
+  ASSERT_EQ(runCommand("sox -n -r 44100 -c 1 -b 16 " + testing::quoted(second) +
+                       " synth 1 sine 440 vol 0.1"),
+            0);
+  for (const char* command : {"fade-out", "fade-in", "silence", "echo", "reverse", "agc", "reverb",
+                              "compressor", "high-pass"}) {
+    SCOPED_TRACE(command);
+    const std::string output = env.path(std::string(command) + ".wav");
+    ASSERT_EQ(cli({"open", second, "select", "0.5s", "60s", command, "info", "save-as", output}), 0)
+        << err.str();
+    EXPECT_NE(out.str().find("\"length\": 44100,"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("\"start\": 22050, \"end\": 44100"), std::string::npos) << out.str();
+    ASSERT_EQ(runCommand("test \"$(soxi -s " + testing::quoted(output) + ")\" = 44100"), 0);
+    const std::vector<int32_t> before = samples(second), after = samples(output);
+    ASSERT_EQ(after.size(), 44100u);
+    EXPECT_TRUE(std::equal(after.begin(), after.begin() + 22050, before.begin()))
+        << "nothing before the selection changes";
+  }
+  ASSERT_EQ(cli({"open", second, "cursor", "99999999", "info"}), 0) << err.str();
+  EXPECT_NE(out.str().find("\"cursor\": 44100,"), std::string::npos) << out.str();
+  ASSERT_EQ(cli({"open", second, "select", "2s", "3s", "info"}), 0) << err.str();
+  EXPECT_NE(out.str().find("\"start\": 44100, \"end\": 44100, \"exists\": false"),
+            std::string::npos)
+      << out.str();
+}
+
 TEST_F(CliTest, QuestionsAreAnsweredByYesOrNo) {
   const std::string output = env.path("out.wav");
   ASSERT_EQ(cli({"open", input, "save-as", output}), 0);
@@ -171,6 +201,84 @@ TEST_F(CliTest, SaveAsTakesTheFormatSettings) {
   ASSERT_EQ(runCommand("test \"$(soxi -r " + testing::quoted(output) + ")\" = 8000"), 0);
   ASSERT_EQ(runCommand("test \"$(soxi -c " + testing::quoted(output) + ")\" = 1"), 0);
   ASSERT_EQ(runCommand("test \"$(soxi -b " + testing::quoted(output) + ")\" = 8"), 0);
+}
+
+// A word that is not a value its field takes is refused, and nothing of it is stored; so is a
+// rate that no reader would take back.
+TEST_F(CliTest, BadWordsAreRefusedAndNothingIsStored) {
+  const struct {
+    std::vector<std::string> steps;
+    const char* said;
+  } cases[] = {
+      {{"amplify", "gain=abc"}, "\"abc\" is not a value for gain"},
+      {{"amplify", "gain=-5"}, "gain"},
+      {{"amplify", "gain=1e9"}, "gain"},
+      {{"amplify", "gain="}, "gain"},
+      {{"reverb", "decay=abc"}, "decay"},
+      {{"high-pass", "freq=abc"}, "freq"},
+      {{"save-as", "out.wav", "channels=abc"}, "channels"},
+      {{"save-as", "out.wav", "rate=4000000"}, "rate"},
+      {{"save-as", "out.wav", "rate=1"}, "rate"},
+      {{"save-as", "out.aiff", "rate=4000000"}, "rate"},
+      {{"save-as", "out.wav", "codec=mp3"}, "\"mp3\" is not a codec: it takes pcm, float, gsm"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> line = {"open", input};
+    for (const std::string& step : c.steps)
+      line.push_back(step == "out.wav" || step == "out.aiff" ? env.path(step) : step);
+    SCOPED_TRACE(line[2] + " " + line.back());
+    EXPECT_EQ(cli(line), 2);
+    EXPECT_NE(err.str().find(c.said), std::string::npos) << err.str();
+    EXPECT_FALSE(platform::fileExists(env.path("out.wav")) ||
+                 platform::fileExists(env.path("out.aiff")));
+  }
+  EXPECT_EQ(settings::kAmplifyGain.read(), 100);
+}
+
+// Short codec names in any case; rate and channels left out are the document's, whatever an
+// earlier run stored.
+TEST_F(CliTest, SaveAsTakesShortCodecNamesAndKeepsTheDocumentsLayout) {
+  const struct {
+    const char* word;
+    const char* encoding;  // as soxi -e says it
+  } codecs[] = {{"pcm", "Signed Integer PCM"},
+                {"pcm uncompressed", "Signed Integer PCM"},
+                {"FLOAT", "Floating Point PCM"},
+                {"Ima-Adpcm", "IMA ADPCM"},
+                {"ms-adpcm", "MS ADPCM"},
+                {"alaw", "A-law"},
+                {"MULAW", "u-law"}};
+  for (const auto& c : codecs) {
+    SCOPED_TRACE(c.word);
+    const std::string output = env.path("codec.wav");
+    std::remove(output.c_str());
+    ASSERT_EQ(cli({"open", input, "save-as", output, std::string("codec=") + c.word}), 0)
+        << err.str();
+    EXPECT_EQ(
+        runCommand("test \"$(soxi -e " + testing::quoted(output) + ")\" = \"" + c.encoding + "\""),
+        0);
+  }
+  const std::string mono = env.path("mono.wav");
+  ASSERT_EQ(cli({"open", input, "save-as", mono, "codec=gsm", "rate=8000", "channels=1"}), 0)
+      << err.str();
+  ASSERT_EQ(runCommand("test \"$(soxi -r " + testing::quoted(mono) + ")\" = 8000"), 0);
+
+  // The stored format is now 8 kHz mono: a later save without words keeps the document's.
+  const std::string later = env.path("later.wav");
+  ASSERT_EQ(cli({"open", input, "save-as", later, "codec=pcm"}), 0) << err.str();
+  EXPECT_EQ(runCommand("test \"$(soxi -r " + testing::quoted(later) + ")\" = 44100"), 0);
+  EXPECT_EQ(runCommand("test \"$(soxi -c " + testing::quoted(later) + ")\" = 2"), 0);
+  const std::string aiff = env.path("later.aiff");
+  ASSERT_EQ(cli({"open", mono, "save-as", env.path("mid.aiff"), "rate=22050"}), 0) << err.str();
+  ASSERT_EQ(cli({"open", input, "save-as", aiff}), 0) << err.str();
+  EXPECT_EQ(runCommand("test \"$(soxi -r " + testing::quoted(aiff) + ")\" = 44100"), 0);
+  EXPECT_EQ(runCommand("test \"$(soxi -c " + testing::quoted(aiff) + ")\" = 2"), 0);
+
+  ASSERT_EQ(cli({"--help"}), 0);
+  for (const char* name :
+       {"pcm", "float", "gsm", "ima-adpcm", "ms-adpcm", "alaw", "mulaw", "\"PCM Uncompressed\""}) {
+    EXPECT_NE(out.str().find(name), std::string::npos) << name;
+  }
 }
 
 TEST_F(CliTest, RawFilesTakeTheirLayoutFromTheWords) {

@@ -1,7 +1,9 @@
 // The document lifecycle (New, Open, Close, the save-changes question) and the recent files.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 #include "formats/wav.h"
 #include "platform/settings.h"
@@ -176,6 +178,42 @@ TEST_F(EditorTest, ObserversSeeTheWholeListOnEveryChange) {
   EXPECT_EQ(settings::readText("MRU", "File12"), paths.front()) << "the thirteenth is kept";
   recent.add(env.path("missing.wav"));
   EXPECT_EQ(recent.count(), 13u) << "a file that does not exist is not added";
+}
+
+// Two runs adding files at once lose none of each other's files, and the stored list keeps the
+// newest hundred.
+TEST_F(EditorTest, RunsAtOnceKeepEachOthersFilesAndTheListStaysBounded) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < 130; ++i) {
+    paths.push_back(env.path("r" + std::to_string(i) + ".wav"));
+    testing::writeBytes(paths.back(), {0});
+  }
+  std::atomic<int64_t> clock{1};
+  auto adder = [&](size_t first) {
+    RecentFiles recent;
+    recent.now = [&] { return clock++; };
+    recent.load();
+    for (size_t i = first; i < 60; i += 2)
+      recent.add(paths[i]);
+  };
+  std::thread one(adder, 0), two(adder, 1);
+  one.join(), two.join();
+  RecentFiles reloaded;
+  reloaded.load();
+  ASSERT_EQ(reloaded.count(), 60u) << "no run lost another's files";
+
+  RecentFiles recent;
+  recent.now = [&] { return clock++; };
+  for (size_t i = 60; i < paths.size(); ++i)
+    recent.add(paths[i]);
+  EXPECT_EQ(recent.count(), RecentFiles::kMaxEntries);
+  EXPECT_EQ(recent.entry(0)->path, paths.back());
+  EXPECT_EQ(recent.entry(69)->path, paths[60]);
+  EXPECT_NE(settings::readText("MRU", "File99"), "");
+  EXPECT_EQ(settings::readText("MRU", "File100"), "") << "the list ends after the hundredth";
+  EXPECT_EQ(settings::readText("MRU", "Time101"), "");
+  reloaded.load();
+  EXPECT_EQ(reloaded.count(), RecentFiles::kMaxEntries);
 }
 
 TEST_F(EditorTest, CommandsMarkTheWindowBusyWhileTheyRun) {

@@ -2,7 +2,12 @@
 // stored values, undo entries, rollback, pre-roll). The processing itself has its own tests.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <csignal>
 #include <numbers>
 
 #include "platform/settings.h"
@@ -121,14 +126,68 @@ TEST_F(EffectCommandsTest, ConfirmedValuesAreStoredAndPresetTheNextDialog) {
   EXPECT_EQ(settings::kCompressorRatio.read(), 2);
   EXPECT_EQ(settings::kCompressorLimit.read(), 3);
 
-  // Values beyond a control's range are kept to it, as the control would.
-  ui().queueDialog("LEfReverb2Dlg", {{"decay", "99999"}, {"wet", "-300"}});
-  ASSERT_TRUE(run(kReverb));
-  EXPECT_EQ(settings::kReverbDecay.read(), 2000);
-  EXPECT_EQ(settings::kDbWet.read(), -127);
-  ui().queueDialog("LEfHighPassFilterDlg", {{"freq", "4000"}});
-  ASSERT_TRUE(run(kHighPass));
-  EXPECT_EQ(settings::kLowCutFreq.read(), 2000);
+  // A typed word beyond its field's range, or no number at all, is refused (no control kept it
+  // to the range) and nothing is stored.
+  const struct {
+    const char* dialog;
+    const char* field;
+    const char* word;
+    int command;
+    const settings::NumberSetting* setting;
+  } refused[] = {
+      {"LEfReverb2Dlg", "decay", "99999", kReverb, &settings::kReverbDecay},
+      {"LEfReverb2Dlg", "wet", "-300", kReverb, &settings::kDbWet},
+      {"LEfHighPassFilterDlg", "freq", "4000", kHighPass, &settings::kLowCutFreq},
+      {"LEfHighPassFilterDlg", "freq", "abc", kHighPass, &settings::kLowCutFreq},
+      {"LEfAmplifyDlg", "gain", "abc", kAmplify, &settings::kAmplifyGain},
+      {"LEfAmplifyDlg", "gain", "-5", kAmplify, &settings::kAmplifyGain},
+      {"LEfAmplifyDlg", "gain", "1e9", kAmplify, &settings::kAmplifyGain},
+      {"LEfAmplifyDlg", "gain", "", kAmplify, &settings::kAmplifyGain},
+  };
+  const std::vector<Sample> before = audio();
+  for (const auto& r : refused) {
+    SCOPED_TRACE(std::string(r.field) + "=" + r.word);
+    const int32_t stored = r.setting->read();
+    ui().shown.clear();
+    ui().queueDialog(r.dialog, {{r.field, r.word}});
+    ASSERT_TRUE(run(r.command));
+    EXPECT_FALSE(editor->lastCommandDone());
+    ASSERT_FALSE(ui().shown.empty());
+    EXPECT_EQ(ui().shown.back().caption, "Invalid value");
+    EXPECT_EQ(r.setting->read(), stored);
+  }
+  EXPECT_EQ(audio(), before);
+}
+
+// A working folder that takes no more data while an effect writes its result: the effect fails
+// and says why (a failure, not a cancel), and the document stays as it was. Each effect runs in
+// a child process whose file-size limit stops the new block files.
+TEST_F(EffectCommandsTest, AWorkingFolderThatTakesNoMoreFailsTheEffectWithAMessage) {
+  openSamples(tone(200000));
+  const std::vector<Sample> before = audio();
+  for (int id : {kEcho, kReverse, kAutomaticGainControl, kReverb, kFadeIn}) {
+    SCOPED_TRACE(id);
+    const pid_t child = fork();
+    if (child == 0) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      rlimit limit{4096, 4096};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      ui().shown.clear();
+      run(id);
+      int failures = 0;
+      if (editor->lastCommandDone()) failures |= 1;
+      if (ui().shown.empty() || ui().shown.back().buttons != MessageButtons::Ok ||
+          ui().shown.back().text.find("could not be written") == std::string::npos) {
+        failures |= 2;
+      }
+      if (audio() != before) failures |= 4;
+      _exit(failures);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: done, 2: no message, 4: the audio changed";
+  }
 }
 
 TEST_F(EffectCommandsTest, RefusedOrCancelledDialogsChangeNothing) {

@@ -9,7 +9,8 @@
 namespace quillon::testing {
 
 // Interleaved words in memory, silence outside them. Its length can be made "not final" (a file
-// still being written), and it remembers how far it was read and how often it was seeked.
+// still being written), it remembers how far it was read and how often it was seeked, and it can
+// be made to fail (as a file that can no longer be read) from a frame on.
 class MemorySource : public SampleSource {
  public:
   MemorySource(std::vector<Sample> words, int channels, int32_t rate = kDefaultSampleRate,
@@ -23,9 +24,11 @@ class MemorySource : public SampleSource {
       const int64_t at = int64_t{position_} * ch + i;
       buffer[i] = at >= 0 && at < int64_t{length()} * ch ? words_[size_t(at)] : 0;
     }
+    const bool fails = failFrom >= 0 && int64_t{position_} + frames > failFrom;
+    if (fails) std::fill_n(buffer, size_t(frames) * ch, 0);
     position_ += frames;
     furthest = std::max(furthest, position_);
-    return frames;
+    return fails ? -1 : frames;
   }
   int32_t position() override { return position_; }
   int32_t length() override {
@@ -37,7 +40,8 @@ class MemorySource : public SampleSource {
   void markStatus(SourceStatus status) { setStatus(status); }
   void markPeakBound(int32_t bound) { setPeakBound(bound); }
 
-  int32_t shown = -1;  // ≥ 0: only so many frames are written yet
+  int32_t shown = -1;     // ≥ 0: only so many frames are written yet
+  int32_t failFrom = -1;  // ≥ 0: a read that reaches this frame fails (−1, silence)
   int32_t furthest = 0;
   int seeks = 0;
 

@@ -30,8 +30,7 @@ int DecibelSliderModel::valueAt(int x, int width) const {
 
 int DecibelSliderModel::xOf(int decibels, const ControlBox& client) const {
   if (maximum_ == minimum_) return client.left;
-  return client.left +
-         int(int64_t{decibels - minimum_} * client.width() / (maximum_ - minimum_));
+  return client.left + int(int64_t{decibels - minimum_} * client.width() / (maximum_ - minimum_));
 }
 
 ControlBox DecibelSliderModel::thumbBox(const ControlBox& client) const {

@@ -25,10 +25,10 @@ class LevelMeterModel {
   static int xOf(int decibels, int width);
 
   struct Bar {
-    ControlBox box;       // the rows and the whole width
-    int greenEnd = 0;     // [0, greenEnd) green
-    int redStart = 0;     // [redStart, redEnd) red, empty at or below 0 dB
-    int redEnd = 0;       // [redEnd or greenEnd, width) black
+    ControlBox box;    // the rows and the whole width
+    int greenEnd = 0;  // [0, greenEnd) green
+    int redStart = 0;  // [redStart, redEnd) red, empty at or below 0 dB
+    int redEnd = 0;    // [redEnd or greenEnd, width) black
     int blackStart() const { return redEnd > redStart ? redEnd : greenEnd; }
   };
   // Bar i occupies rows [height × i / n, height × (i + 1) / n).

@@ -1,14 +1,44 @@
 #include "audio_io/play_control.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "audio_io/audio_messages.h"
 #include "audio_io/audio_settings.h"
 #include "document/clip_reader.h"
 #include "effects/frame_time.h"
+#include "effects/peak_limiter.h"
 #include "effects/speed_stream.h"
 
 namespace quillon {
+namespace {
+
+// Keeps a scan within 16-bit full scale by clipping the interpolator's rare overshoots, so that
+// the player needs no limiter after the speed change: a limiter's look-ahead counts frames of
+// its input, and over a stream that moves 3 to 7 frames a frame its position would run ahead
+// of what is heard by as much as half a second.
+class FullScaleClamp final : public EffectFilter {
+ public:
+  explicit FullScaleClamp(Ref<SampleSource> inner) : EffectFilter(std::move(inner)) {
+    setPeakBound(std::min(peakBound(), kFullScale16));
+  }
+  int32_t read(Sample* buffer, int32_t frames) override {
+    const int32_t got = inner_->read(buffer, frames);
+    const size_t count = size_t(std::max(got, 0)) * size_t(channels());
+    for (size_t i = 0; i < count; ++i)
+      buffer[i] = std::clamp(buffer[i], -kFullScale16, kFullScale16);
+    return got;
+  }
+};
+
+}  // namespace
+
+Ref<SampleSource> PlayControl::scanSource(const Clip& audio, int32_t frame, ScanSpeeds speeds) {
+  auto reader = makeRef<ClipReader>(audio);
+  if (frame > 0) reader->seek(frame);
+  return makeRef<FullScaleClamp>(
+      makeRef<SpeedRampStream>(limitTo(reader), speeds.start, speeds.end, kScanRampFrames));
+}
 
 PlayControl::ScanSpeeds PlayControl::scanSpeeds(bool forward, bool fromPause) {
   if (forward) return fromPause ? ScanSpeeds{1.1, 3.0} : ScanSpeeds{1.5, 7.0};
@@ -104,15 +134,14 @@ bool PlayControl::beginScan(bool forward) {
   player_->stop();  // the position becomes the frame heard last
   beforePlaying();
   const ScanSpeeds speeds = scanSpeeds(forward, from == ScanFrom::Paused);
-  auto reader = makeRef<ClipReader>(audio_);
-  if (position_ > 0) reader->seek(position_);
-  if (!player_->start(
-          makeRef<SpeedRampStream>(reader, speeds.start, speeds.end, kScanRampFrames))) {
+  if (!player_->start(scanSource(audio_, position_, speeds))) {
     showDeviceError();
     tellState();
     return false;
   }
   scan_ = from;
+  scanStart_ = position_;
+  scanSpeeds_ = speeds;
   tellState();
   return true;
 }
@@ -120,8 +149,10 @@ bool PlayControl::beginScan(bool forward) {
 void PlayControl::endScan() {
   if (!scanning()) return;
   const ScanFrom from = scan_;
+  const int32_t reached = scanPosition(player_->framesHeard());
   scan_ = ScanFrom::None;
   player_->stop();
+  movePosition(reached);
   if (from == ScanFrom::Paused) {
     pause();
   } else if (from == ScanFrom::Playing) {
@@ -145,8 +176,8 @@ void PlayControl::movePosition(int32_t frame) {
 }
 
 void PlayControl::stepPercent(int percent) {
-  setPosition(int32_t(std::clamp<int64_t>(position_ + int64_t{length()} * percent / 100, 0,
-                                          length())));
+  setPosition(
+      int32_t(std::clamp<int64_t>(position_ + int64_t{length()} * percent / 100, 0, length())));
 }
 
 void PlayControl::barStep(int direction) {
@@ -159,7 +190,19 @@ void PlayControl::setPercent(int percent) {
 }
 
 void PlayControl::followPlayer() {
-  position_ = std::clamp(player_->position(), 0, length());
+  const int32_t frame = scanning() ? scanPosition(player_->framesHeard()) : player_->position();
+  position_ = std::clamp(frame, 0, length());
+}
+
+// The speed moves linearly from start to end over kScanRampFrames frames heard, then holds: the
+// distance is the sum of the speeds of the frames heard.
+int32_t PlayControl::scanPosition(int64_t heard) const {
+  const double ramped = double(std::min<int64_t>(heard, kScanRampFrames));
+  const double slope = (scanSpeeds_.end - scanSpeeds_.start) / kScanRampFrames;
+  const double distance = ramped * scanSpeeds_.start + slope * ramped * (ramped - 1) / 2 +
+                          double(std::max<int64_t>(heard - kScanRampFrames, 0)) * scanSpeeds_.end;
+  const double frame = std::floor(scanStart_ + distance);
+  return int32_t(std::clamp(frame, 0.0, double(length())));
 }
 
 // Device and volume.

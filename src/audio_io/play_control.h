@@ -46,6 +46,9 @@ class PlayControl : protected PlayerListener {
     double end;
   };
   static ScanSpeeds scanSpeeds(bool forward, bool fromPause);
+  // What a scan plays: `audio` from `frame` through the speed ramp, kept within 16-bit full
+  // scale (limited before the speed change, so that positions stay those of the audio).
+  static Ref<SampleSource> scanSource(const Clip& audio, int32_t frame, ScanSpeeds speeds);
 
   PlayControl(NoticePoster& poster, AudioDevices& devices, Interaction& interaction);
   ~PlayControl() override;
@@ -128,11 +131,15 @@ class PlayControl : protected PlayerListener {
 
   bool startAt(int32_t frame);
   void followPlayer();
+  // The frame a scan has reached after `heard` frames of it.
+  int32_t scanPosition(int64_t heard) const;
 
   Interaction& interaction_;
   std::unique_ptr<Player> player_;
   PlayControlListener* listener_ = nullptr;
   ScanFrom scan_ = ScanFrom::None;
+  int32_t scanStart_ = 0;
+  ScanSpeeds scanSpeeds_{1, 1};
 };
 
 }  // namespace quillon

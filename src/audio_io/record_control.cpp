@@ -37,8 +37,9 @@ constexpr int32_t kVoiceActivatedSilence = 5000;
 
 }  // namespace
 
-const Form kAdvancedRecordSettingsForm = {
-    .dialog = "LRecordDlgAdvanced", .caption = "Advanced Settings", .fields = kAdvancedRecordFields};
+const Form kAdvancedRecordSettingsForm = {.dialog = "LRecordDlgAdvanced",
+                                          .caption = "Advanced Settings",
+                                          .fields = kAdvancedRecordFields};
 
 // Writes a take into a new block while counting its frames from `offset`, the take's start in
 // the recording, so that the recorder's times are times of the whole recording.
@@ -78,8 +79,8 @@ class RecordControl::TakeSink final : public SampleSink {
   int32_t offset_;
 };
 
-RecordControl::RecordControl(NoticePoster& poster, AudioDevices& devices,
-                             Interaction& interaction, int32_t sampleRate, int channels)
+RecordControl::RecordControl(NoticePoster& poster, AudioDevices& devices, Interaction& interaction,
+                             int32_t sampleRate, int channels)
     : PlayControl(poster, devices, interaction),
       recorder_(std::make_unique<Recorder>(poster, devices)),
       channel_(settings::kRecordDeviceChannel.read()),
@@ -159,11 +160,10 @@ bool RecordControl::startTake(int32_t frame) {
   taken_ = Clip();
   take_ = makeRef<TakeSink>(taken_, takeStart_, audio_.sampleRate, audio_.channels);
   recorder_->setVolume(recordVolume_);
-  const int threshold =
-      settings::kRecorderAutotrim.read()
-          ? std::clamp(settings::kRecorderThreshold.read(), settings::kThresholdMinimum,
-                       settings::kThresholdMaximum)
-          : Recorder::kOff;
+  const int threshold = settings::kRecorderAutotrim.read()
+                            ? std::clamp(settings::kRecorderThreshold.read(),
+                                         settings::kThresholdMinimum, settings::kThresholdMaximum)
+                            : Recorder::kOff;
   const int32_t silence =
       settings::kRecorderVor.read() ? kVoiceActivatedSilence : Recorder::kEndlessSilence;
   movePosition(takeStart_);

@@ -13,8 +13,8 @@ TEST(DecibelSliderModelTest, ValueFromXAndStepsStopAtBothEnds) {
   struct Case {
     int x, width, value;
   } cases[] = {
-      {0, 96, -36},  {96, 96, 12},    {48, 96, -12},  {72, 96, 0},   {1, 96, -36},
-      {2, 96, -35},  {-10, 96, -36},  {500, 96, 12},  {95, 96, 11},  {7, 0, -36},
+      {0, 96, -36}, {96, 96, 12},   {48, 96, -12}, {72, 96, 0},  {1, 96, -36},
+      {2, 96, -35}, {-10, 96, -36}, {500, 96, 12}, {95, 96, 11}, {7, 0, -36},
   };
   for (const Case& c : cases)
     EXPECT_EQ(slider.valueAt(c.x, c.width), c.value) << c.x << " of " << c.width;

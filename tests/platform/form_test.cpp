@@ -63,8 +63,9 @@ TEST_F(FormTest, ValuesStartFromSettingsAndAreStoredOnlyAfterOk) {
   EXPECT_EQ(values.number("wet"), kDecibelOff);
   EXPECT_EQ(kLevel.read(), 200);
 
-  ui.queueDialog("LTestDlg",
-                 {{"level", "150"}, {"mode", "soft"}, {"wet", "off"}, {"size", "0"}, {"loud", "0"}});
+  ui.queueDialog(
+      "LTestDlg",
+      {{"level", "150"}, {"mode", "soft"}, {"wet", "off"}, {"size", "0"}, {"loud", "0"}});
   values = {};
   ASSERT_TRUE(askForm(ui, kForm, values));
   EXPECT_EQ(values.number("level"), 150);

@@ -1,7 +1,7 @@
 #include "audio_io/ui/level_meter.h"
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPixmap>
 
 namespace quillon::audio_io::ui {
@@ -63,8 +63,7 @@ void LevelMeter::paintEvent(QPaintEvent* event) {
     if (bar.redEnd > bar.redStart) {
       p.fillRect(QRect(bar.redStart, rows.top(), bar.redEnd - bar.redStart, rows.height()), red_);
     }
-    p.fillRect(QRect(bar.blackStart(), rows.top(), w - bar.blackStart(), rows.height()),
-               Qt::black);
+    p.fillRect(QRect(bar.blackStart(), rows.top(), w - bar.blackStart(), rows.height()), Qt::black);
   }
   p.setPen(Qt::black);
   p.drawLine(0, h - 1, w - 1, h - 1);

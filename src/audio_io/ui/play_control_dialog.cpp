@@ -27,10 +27,9 @@
 namespace quillon::audio_io::ui {
 namespace {
 
-constexpr TransportIcon kIcons[] = {TransportIcon::Start, TransportIcon::Rewind,
-                                    TransportIcon::Play,  TransportIcon::Pause,
-                                    TransportIcon::Stop,  TransportIcon::Forward,
-                                    TransportIcon::End};
+constexpr TransportIcon kIcons[] = {
+    TransportIcon::Start, TransportIcon::Rewind,  TransportIcon::Play, TransportIcon::Pause,
+    TransportIcon::Stop,  TransportIcon::Forward, TransportIcon::End};
 
 LevelRecord silentLevels(int channels) {
   LevelRecord record{uint8_t(std::clamp(channels, 1, 255)), {}};
@@ -142,7 +141,8 @@ void PlayControlDialog::build(const QString& fileName) {
   addButton(Button::Stop, "Stop");
   addButton(Button::Forward, "Forward (hold Right)");
   addButton(Button::End, "End (End)");
-  for (Button b : {Button::Play, Button::Pause, Button::Stop}) button(b)->setCheckable(true);
+  for (Button b : {Button::Play, Button::Pause, Button::Stop})
+    button(b)->setCheckable(true);
   connect(button(Button::Start), &QToolButton::clicked, this, [this] { control_->toStart(); });
   connect(button(Button::Play), &QToolButton::clicked, this, [this] {
     control_->play();

@@ -22,8 +22,8 @@ namespace {
 
 int indexOf(const std::vector<std::string>& names, const std::string& name) {
   if (name.empty()) return 0;
-  const auto found = std::find(names.begin() + std::min<size_t>(1, names.size()), names.end(),
-                               name);
+  const auto found =
+      std::find(names.begin() + std::min<size_t>(1, names.size()), names.end(), name);
   return found == names.end() ? 0 : int(found - names.begin());
 }
 
@@ -86,8 +86,8 @@ QWidget* PreferencesDialog::buildOutputPage() {
       page);
   announcement->setWordWrap(true);
   form->addRow(announcement);
-  testSound_ = new QPushButton(transportIcon(TransportIcon::Play),
-                               QStringLiteral("Play Test Sound"), page);
+  testSound_ =
+      new QPushButton(transportIcon(TransportIcon::Play), QStringLiteral("Play Test Sound"), page);
   testSound_->setAutoDefault(false);
   connect(testSound_, &QPushButton::clicked, this, [this] { playTestSound(); });
   form->addRow(QString(), testSound_);
@@ -188,8 +188,8 @@ void PreferencesDialog::done(int result) {
       mainPlayer_->setVolume(playVolume_->value());
     }
     const int input = recordDevices_->currentIndex();
-    settings::kRecordDevice.write(
-        input > 0 ? recordDevices_->itemText(input).toStdString() : std::string());
+    settings::kRecordDevice.write(input > 0 ? recordDevices_->itemText(input).toStdString()
+                                            : std::string());
     settings::kRecordDeviceChannel.write(std::max(channels_->currentIndex(), 0));
     settings::kRecordVolume.write(recordVolume_->value());
   }

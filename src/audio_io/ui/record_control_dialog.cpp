@@ -18,9 +18,9 @@
 
 namespace quillon::audio_io::ui {
 
-RecordControlDialog::RecordControlDialog(int32_t sampleRate, int channels,
-                                         const QString& fileName, Interaction& interaction,
-                                         AudioDevices& devices, QWidget* parent)
+RecordControlDialog::RecordControlDialog(int32_t sampleRate, int channels, const QString& fileName,
+                                         Interaction& interaction, AudioDevices& devices,
+                                         QWidget* parent)
     : PlayControlDialog(
           [&](NoticePoster& poster) {
             return std::make_unique<RecordControl>(poster, devices, interaction, sampleRate,
@@ -152,14 +152,14 @@ void RecordControlDialog::showEvent(QShowEvent* event) {
   }
 }
 
-bool recordIntoDocument(QWidget* owner, DocumentView& view, AudioDevices& devices) {
+RecordResult recordIntoDocument(QWidget* owner, DocumentView& view, AudioDevices& devices) {
   WaveDocument* document = view.document();
-  if (!document) return false;
+  if (!document) return RecordResult::NoDocument;
   view.stopPlayback();
   RecordControlDialog dialog(document->audio.sampleRate, document->audio.channels,
                              QString::fromStdString(platform::fileNameOf(document->path)),
                              view.interaction(), devices, owner);
-  if (dialog.exec() != QDialog::Accepted) return false;
+  if (dialog.exec() != QDialog::Accepted) return RecordResult::Cancelled;
   const std::string name = dialog.fileName().trimmed().toStdString();
   if (dialog.fileNameEdited() && !name.empty() && name != platform::fileNameOf(document->path)) {
     document->path = renamedPath(document->path, name);
@@ -167,10 +167,10 @@ bool recordIntoDocument(QWidget* owner, DocumentView& view, AudioDevices& device
   const Clip recorded = dialog.control().recording();
   if (recorded.length() == 0) {
     view.refreshAll();
-    return false;
+    return RecordResult::NothingRecorded;
   }
   acceptRecording(view, recorded);
-  return true;
+  return RecordResult::Recorded;
 }
 
 }  // namespace quillon::audio_io::ui

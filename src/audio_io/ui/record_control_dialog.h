@@ -50,9 +50,16 @@ class RecordControlDialog : public PlayControlDialog {
   bool opened_ = false;
 };
 
+enum class RecordResult {
+  Recorded,         // the recording is in the document
+  Cancelled,        // the dialog was cancelled: the document is as it was
+  NothingRecorded,  // OK without a recording: the document is as it was
+  NoDocument,
+};
+
 // The main window's Record: the Record Control dialog on a new recording in the document's
-// format; OK puts the recording in place of the selection (at the cursor without one) as the
-// undoable action "Record". False when the dialog was cancelled or nothing was recorded.
-bool recordIntoDocument(QWidget* owner, DocumentView& view, AudioDevices& devices);
+// format; OK puts the recording in place of the selection (an insert at the selection start
+// without one) as the undoable action "Record", selects it and puts the cursor at its start.
+RecordResult recordIntoDocument(QWidget* owner, DocumentView& view, AudioDevices& devices);
 
 }  // namespace quillon::audio_io::ui

@@ -1,5 +1,10 @@
 #include "audio_io/ui/transport_icons.h"
 
+// The icons are compiled into this static library: the resource needs registering by name.
+static void registerTransportIcons() {
+  Q_INIT_RESOURCE(transport_icons);
+}
+
 namespace quillon::audio_io::ui {
 
 QIcon transportIcon(TransportIcon icon) {
@@ -18,6 +23,8 @@ QIcon transportIcon(TransportIcon icon) {
       {"media-seek-forward", ":/icons/transport-forward.svg"},
       {"media-record", ":/icons/transport-record.svg"},
   };
+  static const bool registered = (registerTransportIcons(), true);
+  (void)registered;
   const Names& names = kNames[static_cast<int>(icon)];
   return QIcon::fromTheme(QString::fromLatin1(names.theme), QIcon(QString::fromLatin1(names.ours)));
 }

@@ -50,9 +50,8 @@ TransportStrip::TransportStrip(Player& player, QWidget* parent)
   }
   volume_->setToolTip(QStringLiteral("Volume"));
   volume_->setFocusPolicy(Qt::ClickFocus);
-  connect(volume_, &DbSlider::valueChanged, this, [this](int decibels) {
-    player_.setVolume(decibels);
-  });
+  connect(volume_, &DbSlider::valueChanged, this,
+          [this](int decibels) { player_.setVolume(decibels); });
   showLoopPlay();
   player_.addListener(this);  // hears the volume at once
 }

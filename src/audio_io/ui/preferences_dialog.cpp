@@ -173,6 +173,11 @@ void PreferencesDialog::listen() {
   }
 }
 
+void PreferencesDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  listen();
+}
+
 void PreferencesDialog::done(int result) {
   monitor_->stop();
   testPlayer_.reset();
@@ -197,8 +202,9 @@ void PreferencesDialog::done(int result) {
 }
 
 bool showPreferences(QWidget* owner, Interaction& interaction, Player* mainPlayer,
-                     AudioDevices& devices) {
+                     AudioDevices& devices, int page) {
   PreferencesDialog dialog(interaction, mainPlayer, devices, owner);
+  dialog.pages()->setCurrentIndex(page);
   return dialog.exec() == QDialog::Accepted;
 }
 

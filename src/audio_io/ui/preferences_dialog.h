@@ -48,6 +48,7 @@ class PreferencesDialog : public QDialog {
   InputMonitor& monitor() { return *monitor_; }
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void done(int result) override;
 
  private:
@@ -77,8 +78,8 @@ class PreferencesDialog : public QDialog {
   LevelMeter* meter_ = nullptr;
 };
 
-// Shows the preferences; true when they were accepted.
+// Shows the preferences at `page`; true when they were accepted.
 bool showPreferences(QWidget* owner, Interaction& interaction, Player* mainPlayer,
-                     AudioDevices& devices);
+                     AudioDevices& devices, int page = PreferencesDialog::kSoundOutput);
 
 }  // namespace quillon::audio_io::ui

@@ -87,6 +87,9 @@ class Player {
   bool playingOut() const { return playingOut_.load(); }
   int32_t position();
   int32_t positionMilliseconds();
+  // The frames the device has played since Start (0 when closed): with a source that does not
+  // move one frame a frame (a scan), its owner maps them onto the source itself.
+  int64_t framesHeard() { return open_ && device_ ? device_->framesPlayed() : 0; }
   LevelRecord levels() const;
   int32_t framesPerBuffer() const { return framesPerBuffer_; }
   int32_t sampleRate() const { return sampleRate_; }

@@ -157,10 +157,14 @@ std::optional<Refusal> refusalForWords(const Form& form, const DialogValues& val
 bool askForm(Interaction& owner, const Form& form, DialogValues& values) {
   values.dialog = form.dialog;
   for (const FormField& field : form.fields) {
-    if (!field.setting || values.values.count(field.name)) continue;
-    values.set(field.name, field.isNumber()
-                               ? field.controlValue(std::to_string(field.setting->read()))
-                               : field.setting->read());
+    if (values.values.count(field.name)) continue;
+    if (field.flag) {
+      values.set(field.name, field.flag->read() ? 1 : 0);
+    } else if (field.setting) {
+      values.set(field.name, field.isNumber()
+                                 ? field.controlValue(std::to_string(field.setting->read()))
+                                 : field.setting->read());
+    }
   }
   if (!owner.editForm(form, values)) return false;
   for (const FormField& field : form.fields) {
@@ -168,6 +172,7 @@ bool askForm(Interaction& owner, const Form& form, DialogValues& values) {
     const int32_t value = field.controlValue(values.text(field.name));
     values.set(field.name, value);
     if (field.setting) field.setting->write(value);
+    if (field.flag) field.flag->write(value != 0);
   }
   return true;
 }

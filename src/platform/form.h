@@ -95,6 +95,9 @@ struct FormField {
   const settings::NumberSetting* setting = nullptr;
   // A Number typed as 0 stands for this value (0: a 0 stays 0).
   int32_t zeroAs = 0;
+  // A check box kept as a flag ("1"/"0") rather than a number: read before the dialog opens and
+  // stored after OK, as `setting` is.
+  const settings::FlagSetting* flag = nullptr;
 
   // The up-down control's step.
   int32_t upDownStep() const;

@@ -71,6 +71,17 @@ void WaveStripModel::setTotalLength(int64_t totalLength) {
   changed();
 }
 
+void WaveStripModel::setVisibleLength(int64_t frames) {
+  frames = std::max<int64_t>(frames, 0);
+  if (frames == visible_) return;
+  {
+    std::lock_guard lock(lock_);
+    visible_ = frames;
+  }
+  invalidate({0, 0, columns_ + 2, height_ + 1});
+  changed();
+}
+
 void WaveStripModel::setViewStart(int64_t frame) {
   if (frame == viewStart_) return;
   {
@@ -93,7 +104,8 @@ void WaveStripModel::setEnabled(bool enabled) {
 }
 
 double WaveStripModel::pixelsPerFrame() const {
-  return total_ > 0 ? double(std::max(columns_, 8)) / double(total_) : 1.0;
+  const int64_t span = visible_ > 0 ? visible_ : total_;
+  return span > 0 ? double(std::max(columns_, 8)) / double(span) : 1.0;
 }
 
 int64_t WaveStripModel::scrollOffset() const {
@@ -156,12 +168,12 @@ uint8_t WaveStripModel::columnPeak(SampleSource& source, int64_t column, double 
 void WaveStripModel::run() {
   Ref<SampleSource> source;
   uint64_t generation = 0;
-  int64_t total = -1, offset = 0;
+  int64_t total = -1, span = -1, offset = 0;
   int columns = 0;
   std::vector<uint8_t> bytes;
   std::vector<Sample> buffer;
   for (;;) {
-    int64_t newTotal, newStart;
+    int64_t newTotal, newStart, newSpan;
     int newColumns;
     {
       std::unique_lock lock(lock_);
@@ -177,14 +189,15 @@ void WaveStripModel::run() {
         total = -1;  // a new source: everything again
       }
       newTotal = total_;
+      newSpan = visible_ > 0 ? visible_ : total_;
       newColumns = columns_;
       newStart = viewStart_;
     }
     if (!source) continue;
-    const double ppf = newTotal > 0 ? double(std::max(newColumns, 8)) / double(newTotal) : 1.0;
+    const double ppf = newSpan > 0 ? double(std::max(newColumns, 8)) / double(newSpan) : 1.0;
     const int64_t newOffset = int64_t(double(newStart) * ppf);
     int first = 0, last = newColumns - 1;  // the columns to compute
-    if (newTotal == total && newColumns == columns) {
+    if (newTotal == total && newSpan == span && newColumns == columns) {
       const int64_t d = newOffset - offset;
       if (d == 0) continue;
       if (std::abs(d) < columns) {
@@ -201,6 +214,7 @@ void WaveStripModel::run() {
       bytes.assign(size_t(newColumns), 0);
     }
     total = newTotal;
+    span = newSpan;
     columns = newColumns;
     offset = newOffset;
     for (int x = first; x <= last; ++x) {

@@ -36,6 +36,9 @@ class WaveStripModel {
   // The audio: a source that only the strip reads, and its length (it may grow while recording).
   void setSource(Ref<SampleSource> source, int64_t totalLength);
   void setTotalLength(int64_t totalLength);
+  // The frames the columns cover, from the view start on (0: the whole audio). The transport
+  // dialogs show two seconds around the position.
+  void setVisibleLength(int64_t frames);
   void setViewStart(int64_t frame);
   void setSelection(int64_t start, int64_t length);
   void setEnabled(bool enabled);
@@ -82,7 +85,7 @@ class WaveStripModel {
   std::function<void()> listener_;
   std::vector<PixelRect> invalid_;
   int columns_ = 1, height_ = 1;
-  int64_t viewStart_ = 0, total_ = 0;
+  int64_t viewStart_ = 0, total_ = 0, visible_ = 0;
   int64_t selectionStart_ = 0, selectionLength_ = 0;
   bool enabled_ = true;
 

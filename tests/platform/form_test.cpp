@@ -13,6 +13,7 @@ namespace {
 
 constexpr settings::NumberSetting kLevel{"FormTest", "Level", 250};
 constexpr settings::NumberSetting kMode{"FormTest", "Mode", 1};
+constexpr settings::FlagSetting kLoud{"FormTest", "Loud", true};
 constexpr FormChoice kModes[] = {{"Soft", 0}, {"Hard", 1}, {"Off Limits", 2}};
 constexpr FormField kFields[] = {
     {.name = "level",
@@ -33,6 +34,7 @@ constexpr FormField kFields[] = {
      .minimum = kDecibelOff,
      .maximum = 127},
     {.name = "size", .kind = FieldKind::Number, .label = "Size", .zeroAs = 16},
+    {.name = "loud", .kind = FieldKind::Check, .label = "Loud", .flag = &kLoud},
 };
 constexpr FormCheck kChecks[] = {
     {"level", std::numeric_limits<int32_t>::min(), 300, "Invalid value", "Too loud."},
@@ -56,11 +58,14 @@ TEST_F(FormTest, ValuesStartFromSettingsAndAreStoredOnlyAfterOk) {
   EXPECT_EQ(shown.text("level"), "200") << "the stored 250 as the control shows it";
   EXPECT_EQ(shown.text("mode"), "1");
   EXPECT_EQ(shown.text("wet"), "-300") << "the caller's preset";
+  EXPECT_EQ(shown.text("loud"), "1") << "a flag setting's default";
   EXPECT_FALSE(shown.values.count("size")) << "no setting, no preset";
   EXPECT_EQ(values.number("wet"), kDecibelOff);
   EXPECT_EQ(kLevel.read(), 200);
 
-  ui.queueDialog("LTestDlg", {{"level", "150"}, {"mode", "soft"}, {"wet", "off"}, {"size", "0"}});
+  ui.queueDialog(
+      "LTestDlg",
+      {{"level", "150"}, {"mode", "soft"}, {"wet", "off"}, {"size", "0"}, {"loud", "0"}});
   values = {};
   ASSERT_TRUE(askForm(ui, kForm, values));
   EXPECT_EQ(values.number("level"), 150);
@@ -69,6 +74,8 @@ TEST_F(FormTest, ValuesStartFromSettingsAndAreStoredOnlyAfterOk) {
   EXPECT_EQ(values.number("size"), 16);
   EXPECT_EQ(kLevel.read(), 150);
   EXPECT_EQ(kMode.read(), 0);
+  EXPECT_FALSE(kLoud.read());
+  EXPECT_EQ(settings::readText("FormTest", "Loud"), "0") << "a flag is written as a flag";
 }
 
 // OK sees what was typed, before the control keeps it to its range; the first refusing check is

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QTabWidget>
 #include <QThread>
 #include <cstdio>
 #include <functional>
@@ -13,13 +14,26 @@
 #include <string>
 #include <vector>
 
+#include "audio_io/audio_clock.h"
+#include "audio_io/audio_settings.h"
+#include "audio_io/clocked_devices.h"
+#include "audio_io/player.h"
+#include "audio_io/ui/play_control_dialog.h"
+#include "audio_io/ui/preferences_dialog.h"
+#include "audio_io/ui/record_control_dialog.h"
+#include "audio_io/ui/transport_strip.h"
 #include "document/block_writer.h"
+#include "document/clip_reader.h"
 #include "document/wave_document.h"
+#include "formats/wav.h"
+#include "platform/scripted_interaction.h"
 #include "support/audio_signals.h"
+#include "support/peer_tools.h"
 #include "support/temp_environment.h"
 #include "view/bookmark_edit.h"
 #include "view/ui/document_pane.h"
 #include "view/ui/edit_bookmark_dialog.h"
+#include "view/ui/qt_notice_poster.h"
 
 namespace quillon::screens {
 namespace {
@@ -138,6 +152,102 @@ QImage editBookmarkDialog(Fixtures&) {
   return dialog.grab().toImage();
 }
 
+// Sound on the null devices, on a clock that moves only when a screen lets it: a player shows
+// levels after the clock has run 300 ms, then holds them still for the picture.
+struct QuietSound {
+  QuietSound() { clock.hold(); }
+  ~QuietSound() { clock.release(); }
+  // Lets the devices run `milliseconds`, then runs the notices they posted.
+  void run(int milliseconds, int devicesRunning = 1) {
+    clock.advance(int64_t{milliseconds} * 1000);
+    clock.waitForBlocked(devicesRunning);
+    for (int i = 0; i < 20; ++i) {
+      QCoreApplication::processEvents();
+      QThread::msleep(2);
+    }
+  }
+  VirtualClock clock;
+  ClockedDevices devices{clock, {}, {}, {"Built-in Audio Analog Stereo", "USB Headset"}};
+  ScriptedInteraction interaction;
+};
+
+void settle(QWidget& widget) {
+  widget.show();
+  for (int i = 0; i < 10; ++i) {
+    QCoreApplication::processEvents();
+    QThread::msleep(5);
+  }
+}
+
+// The document window with its transport strip while the main player plays the document.
+QImage transportStripPlaying(Fixtures& fixtures) {
+  QuietSound sound;
+  view::ui::QtNoticePoster poster;
+  Player player(poster, sound.devices);
+  player.setVolume(-6);
+  view::ui::DocumentPane pane;
+  pane.resize(kWidth, kHeight);
+  auto document = documentOf(fixtures.speech(), 0, false);
+  pane.setDocument(document);
+  pane.setCaption("speech.wav");
+  pane.setTransportStrip(new audio_io::ui::TransportStrip(player));
+  auto reader = makeRef<ClipReader>(document->audio);
+  reader->seek(document->cursor);
+  player.start(reader);
+  sound.run(300);
+  pane.setPlayPosition(player.position());
+  QImage image = grabPane(pane);
+  player.stop();
+  return image;
+}
+
+QImage playControlDialog(Fixtures& fixtures) {
+  QuietSound sound;
+  const Clip& audio = fixtures.speech();
+  audio_io::ui::PlayControlDialog dialog(audio, 12 * kRate, "speech.wav", sound.interaction,
+                                         sound.devices);
+  settle(dialog);
+  dialog.control().play();
+  sound.run(400);
+  QThread::msleep(300);  // the wave strip's worker
+  settle(dialog);
+  QImage image = dialog.grab().toImage();
+  dialog.control().stop();
+  return image;
+}
+
+QImage recordControlDialog(Fixtures&) {
+  QuietSound sound;
+  const std::string input = QDir::tempPath().toStdString() + "/voice.wav";
+  testing::writeAll(CreatePcmWavSink(input, kRate, 2, 2),
+                    testing::speechLike(kRate, 5 * kRate, 2, 3));
+  sound.devices.inputOptions().path = input;
+  audio_io::ui::RecordControlDialog dialog(kRate, 2, "speech.wav", sound.interaction,
+                                           sound.devices);
+  settle(dialog);
+  dialog.control().record();
+  sound.run(2500);
+  QThread::msleep(300);
+  settle(dialog);
+  QImage image = dialog.grab().toImage();
+  dialog.control().stop();
+  return image;
+}
+
+QImage preferencesDialog(int page) {
+  QuietSound sound;
+  const std::string input = QDir::tempPath().toStdString() + "/voice.wav";
+  testing::writeAll(CreatePcmWavSink(input, kRate, 2, 2),
+                    testing::speechLike(kRate, 5 * kRate, 2, 3));
+  sound.devices.inputOptions().path = input;
+  audio_io::ui::PreferencesDialog dialog(sound.interaction, nullptr, sound.devices);
+  dialog.pages()->setCurrentIndex(page);
+  settle(dialog);
+  if (page == audio_io::ui::PreferencesDialog::kMicrophone) sound.run(1500);
+  settle(dialog);
+  return dialog.grab().toImage();
+}
+
 using Render = std::function<QImage(Fixtures&)>;
 
 std::vector<std::pair<std::string, Render>> screens() {
@@ -163,6 +273,15 @@ std::vector<std::pair<std::string, Render>> screens() {
     return documentWindow(f, {false, 0, false, true, 3.0});
   });
   list.emplace_back("edit-bookmark-dialog", editBookmarkDialog);
+  list.emplace_back("transport-strip-playing", transportStripPlaying);
+  list.emplace_back("play-control-dialog", playControlDialog);
+  list.emplace_back("record-control-dialog", recordControlDialog);
+  list.emplace_back("preferences-sound-output", [](Fixtures&) {
+    return preferencesDialog(audio_io::ui::PreferencesDialog::kSoundOutput);
+  });
+  list.emplace_back("preferences-microphone", [](Fixtures&) {
+    return preferencesDialog(audio_io::ui::PreferencesDialog::kMicrophone);
+  });
   return list;
 }
 

@@ -1,8 +1,8 @@
-// The shell's Qt tests run inside a QCoreApplication. Started as `--second-start ARGS…`, the
+// The shell's Qt tests run inside a QApplication. Started as `--second-start ARGS…`, the
 // program is instead a second start of the editor: the start-up guard, then the hand-over.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <string>
 #include <vector>
 
@@ -23,7 +23,7 @@ int secondStart(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  QApplication app(argc, argv);
   if (argc >= 2 && std::string(argv[1]) == "--second-start") return secondStart(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -1,5 +1,7 @@
 #include "shell/ui/document_window.h"
 
+#include <QEvent>
+
 #include "audio_io/transport.h"
 #include "shell/editor.h"
 #include "shell/ui/main_window.h"
@@ -29,6 +31,8 @@ DocumentWindow::DocumentWindow(MainWindow& window, Ref<WaveDocument> document)
   connect(&pane, &view::ui::DocumentPane::documentTouched, this,
           [this] { window_.documentTouched(); });
   if (QWidget* strip = window_.makeTransportStrip(*this)) pane.setTransportStrip(strip);
+  // The zoom commands depend on the view's width: their states follow each resize.
+  pane.installEventFilter(this);
   playTimer_.setInterval(kPlayCursorMs);
   connect(&playTimer_, &QTimer::timeout, this, &DocumentWindow::followPlayer);
 }
@@ -40,6 +44,11 @@ DocumentWindow::~DocumentWindow() {
     window_.transport().setPositionFollower(nullptr);
   }
   window_.removeDocumentPane(pane_);
+}
+
+bool DocumentWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == pane_ && event->type() == QEvent::Resize) window_.documentTouched();
+  return QObject::eventFilter(watched, event);
 }
 
 Interaction& DocumentWindow::interaction() {

@@ -54,6 +54,9 @@ class DocumentWindow : public QObject, public DocumentView {
   void showContextMenu() override;
   int32_t framesPerStep() const override;
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void followPlayer();
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ int secondStart(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // No test plays on or records from the sound card.
+  ::setenv("QUILLON_AUDIO_OUT", "null", 1);
+  ::setenv("QUILLON_AUDIO_IN", "null", 1);
   QApplication app(argc, argv);
   if (argc >= 2 && std::string(argv[1]) == "--second-start") return secondStart(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

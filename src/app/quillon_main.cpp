@@ -2,9 +2,11 @@
 // ends. The running one prepares its working folder, shows the main window, opens argument 1 and
 // runs until the window closes; at exit its block files go.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QTimer>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -18,8 +20,32 @@
 #include "shell/ui/main_window.h"
 #include "shell/ui/storage_card_watch.h"
 
+namespace {
+
+// The resident set of this process in kilobytes.
+long residentKilobytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace quillon;
+  QElapsedTimer sinceStart;
+  sinceStart.start();
+  // `--measure` (first argument): once the window is shown and argument 2 is open, prints the
+  // milliseconds since start and the resident kilobytes, then quits (bench/editor_start.sh).
+  const bool measure = argc >= 2 && std::string(argv[1]) == "--measure";
+  if (measure) {
+    for (int i = 1; i + 1 < argc; ++i)
+      argv[i] = argv[i + 1];
+    --argc;
+  }
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName("quillon");
   QCoreApplication::setApplicationVersion(QUILLON_VERSION);
@@ -75,6 +101,14 @@ int main(int argc, char** argv) {
     }
     window.handOver(arguments);
     startup.releaseGuard();
+    if (measure) {
+      QTimer::singleShot(0, &window, [&] {
+        std::printf("shown_ms %lld rss_kb %ld\n", static_cast<long long>(sinceStart.elapsed()),
+                    residentKilobytes());
+        std::fflush(stdout);
+        QCoreApplication::quit();
+      });
+    }
     app.exec();
   }
   startup.finishExit();

@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
 #include <QTabWidget>
 #include <QThread>
 #include <cstdio>
@@ -26,9 +29,15 @@
 #include "document/clip_reader.h"
 #include "document/wave_document.h"
 #include "formats/wav.h"
+#include "platform/job.h"
 #include "platform/scripted_interaction.h"
+#include "shell/editor.h"
+#include "shell/ui/form_dialog.h"
+#include "shell/ui/main_window.h"
+#include "shell/ui/progress_dialog.h"
 #include "support/audio_signals.h"
 #include "support/peer_tools.h"
+#include "support/sound_test_support.h"
 #include "support/temp_environment.h"
 #include "view/bookmark_edit.h"
 #include "view/ui/document_pane.h"
@@ -248,6 +257,92 @@ QImage preferencesDialog(int page) {
   return dialog.grab().toImage();
 }
 
+// The main window at the screen's size with a minute of speech open, a third of it selected.
+std::unique_ptr<ui::MainWindow> mainWindow(Fixtures&) {
+  auto window = std::make_unique<ui::MainWindow>();
+  window->resize(kWidth, kHeight);
+  window->show();
+  const std::string path = QDir::tempPath().toStdString() + "/speech.wav";
+  testing::writeWav16(path, testing::speechLike(kRate, int64_t{60} * kRate, 2, 11), kRate, 2);
+  window->editor().openFile(path);
+  WaveDocument& document = window->editor().document();
+  document.selectionStart = 12 * kRate;
+  document.selectionEnd = 31 * kRate;
+  document.cursor = document.selectionStart;
+  window->editor().refreshCommandStates();
+  window->editor().view().refresh(true);
+  for (int i = 0; i < 20; ++i) {
+    QCoreApplication::processEvents();
+    QThread::msleep(20);
+  }
+  return window;
+}
+
+QImage mainWindowScreen(Fixtures& f) {
+  return mainWindow(f)->grab().toImage();
+}
+
+// The window with one menu of the menu bar open below its title.
+QImage menuScreen(Fixtures& f, int index) {
+  std::unique_ptr<ui::MainWindow> window = mainWindow(f);
+  QAction* title = window->menuBar()->actions().value(index);
+  QMenu* menu = title->menu();
+  const QPoint at = window->menuBar()->actionGeometry(title).bottomLeft() +
+                    window->menuBar()->mapTo(window.get(), QPoint(0, 0));
+  menu->popup(window->mapToGlobal(at));
+  QCoreApplication::processEvents();
+  QImage image = window->grab().toImage();
+  QPainter painter(&image);
+  painter.drawImage(at, menu->grab().toImage());
+  menu->hide();
+  return image;
+}
+
+// Draws a dialog over the window's picture, framed with its caption as a window manager would
+// (offscreen there is none).
+void drawDialog(QImage& image, QWidget& dialog) {
+  constexpr int kCaption = 26;
+  const QImage face = dialog.grab().toImage();
+  const QPoint at((kWidth - face.width()) / 2, (kHeight - face.height()) / 3);
+  QPainter painter(&image);
+  const QRect frame(at.x() - 1, at.y() - kCaption - 1, face.width() + 2,
+                    face.height() + kCaption + 2);
+  painter.fillRect(frame.adjusted(4, 4, 4, 4), QColor(0, 0, 0, 60));
+  painter.fillRect(frame, QColor(60, 72, 96));
+  painter.setPen(Qt::white);
+  QFont font = painter.font();
+  font.setBold(true);
+  painter.setFont(font);
+  painter.drawText(QRect(at.x() + 8, at.y() - kCaption, face.width() - 16, kCaption),
+                   Qt::AlignLeft | Qt::AlignVCenter, dialog.windowTitle());
+  painter.drawImage(at, face);
+}
+
+// A form's dialog as the window shows it, over the main window.
+QImage formScreen(Fixtures& f, const Form& form, DialogValues values) {
+  std::unique_ptr<ui::MainWindow> window = mainWindow(f);
+  ui::FormDialog dialog(form, values, window.get());
+  dialog.show();
+  QCoreApplication::processEvents();
+  QImage image = window->grab().toImage();
+  drawDialog(image, dialog);
+  return image;
+}
+
+// The progress dialog of an effect, half-way, over the main window.
+QImage progressScreen(Fixtures& f) {
+  std::unique_ptr<ui::MainWindow> window = mainWindow(f);
+  ui::ProgressDialog dialog("Reverb", window.get());
+  dialog.setLine(0, "Applying Reverb");
+  dialog.setLine(1, "speech.wav, 0:00:12.000 to 0:00:31.000");
+  dialog.setPercent(57);
+  dialog.show();
+  QCoreApplication::processEvents();
+  QImage image = window->grab().toImage();
+  drawDialog(image, dialog);
+  return image;
+}
+
 using Render = std::function<QImage(Fixtures&)>;
 
 std::vector<std::pair<std::string, Render>> screens() {
@@ -281,6 +376,27 @@ std::vector<std::pair<std::string, Render>> screens() {
   });
   list.emplace_back("preferences-microphone", [](Fixtures&) {
     return preferencesDialog(audio_io::ui::PreferencesDialog::kMicrophone);
+  });
+  list.emplace_back("main-window", mainWindowScreen);
+  const char* menus[] = {"file", "edit", "view", "play", "help"};
+  for (int i = 0; i < 5; ++i) {
+    list.emplace_back(std::string("menu-") + menus[i],
+                      [i](Fixtures& f) { return menuScreen(f, i); });
+  }
+  list.emplace_back("progress-dialog", progressScreen);
+  list.emplace_back("new-file-dialog", [](Fixtures& f) {
+    DialogValues values;
+    values.set("rate", 44100);
+    values.set("channels", 2);
+    return formScreen(f, kNewFileForm, values);
+  });
+  list.emplace_back("wav-settings-dialog", [](Fixtures& f) {
+    DialogValues values;
+    values.set("codec", "PCM");
+    values.set("rate", 44100);
+    values.set("channels", 2);
+    values.set("bits", 16);
+    return formScreen(f, kWavFormatForm, values);
   });
   return list;
 }

@@ -64,13 +64,19 @@ void CaptionBar::setText(const QString& text) {
   update();
 }
 
+void CaptionBar::setModified(bool modified) {
+  if (modified_ == modified) return;
+  modified_ = modified;
+  update();
+}
+
 void CaptionBar::paintEvent(QPaintEvent*) {
   QPainter p(this);
   QLinearGradient gradient(0, 0, 0, height());
   gradient.setColorAt(0, QColor(187, 201, 225));
   gradient.setColorAt(1, QColor(167, 186, 217));
   p.fillRect(rect(), gradient);
-  p.setPen(QColor(30, 40, 60));
+  p.setPen(!modified_ ? QColor(30, 40, 60) : *modified_ ? QColor(200, 0, 0) : QColor(0, 0, 160));
   p.drawText(rect().adjusted(6, 0, -6, 0), Qt::AlignLeft | Qt::AlignVCenter,
              fontMetrics().elidedText(text_, Qt::ElideMiddle, width() - 12));
 }

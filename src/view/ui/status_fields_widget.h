@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 
 #include "view/time_texts.h"
 
@@ -34,12 +35,16 @@ class CaptionBar : public QWidget {
   explicit CaptionBar(QWidget* parent = nullptr);
   void setText(const QString& text);
   QString text() const { return text_; }
+  // The text turns red while the document is modified and blue otherwise.
+  void setModified(bool modified);
+  std::optional<bool> modified() const { return modified_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   QString text_;
+  std::optional<bool> modified_;
 };
 
 }  // namespace quillon::view::ui

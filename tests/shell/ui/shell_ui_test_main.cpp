@@ -1,8 +1,9 @@
-// The shell's Qt tests run inside a QCoreApplication. Started as `--second-start ARGS…`, the
+// The shell's Qt tests run inside a QApplication. Started as `--second-start ARGS…`, the
 // program is instead a second start of the editor: the start-up guard, then the hand-over.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,10 @@ int secondStart(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  // No test plays on or records from the sound card.
+  ::setenv("QUILLON_AUDIO_OUT", "null", 1);
+  ::setenv("QUILLON_AUDIO_IN", "null", 1);
+  QApplication app(argc, argv);
   if (argc >= 2 && std::string(argv[1]) == "--second-start") return secondStart(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

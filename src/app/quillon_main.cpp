@@ -1,0 +1,116 @@
+// quillon: the editor. One editor per user: a second start hands its file to the running one and
+// ends. The running one prepares its working folder, shows the main window, opens argument 1 and
+// runs until the window closes; at exit its block files go.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QTimer>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/version.h"
+#include "platform/file.h"
+#include "shell/command_table.h"
+#include "shell/menu_layout.h"
+#include "shell/startup_sequence.h"
+#include "shell/storage_card_monitor.h"
+#include "shell/ui/instance_channel.h"
+#include "shell/ui/main_window.h"
+#include "shell/ui/storage_card_watch.h"
+
+namespace {
+
+// The resident set of this process in kilobytes.
+long residentKilobytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace quillon;
+  QElapsedTimer sinceStart;
+  sinceStart.start();
+  // `--measure` (first argument): once the window is shown and argument 2 is open, prints the
+  // milliseconds since start and the resident kilobytes, then quits (bench/editor_start.sh).
+  const bool measure = argc >= 2 && std::string(argv[1]) == "--measure";
+  if (measure) {
+    for (int i = 1; i + 1 < argc; ++i)
+      argv[i] = argv[i + 1];
+    --argc;
+  }
+  QApplication app(argc, argv);
+  QCoreApplication::setApplicationName("quillon");
+  QCoreApplication::setApplicationVersion(QUILLON_VERSION);
+  QGuiApplication::setApplicationDisplayName("Quillon");
+  QGuiApplication::setDesktopFileName("quillon");
+  platform::markUiThread();
+
+  std::vector<std::string> arguments;
+  for (const QString& argument : QCoreApplication::arguments())
+    arguments.push_back(argument.toStdString());
+  if (arguments.size() >= 2 && (arguments[1] == "--version" || arguments[1] == "--help")) {
+    std::printf("quillon %s\nUsage: quillon [FILE]\n", QUILLON_VERSION);
+    return 0;
+  }
+
+  StartupSequence startup(arguments);
+  startup.takeGuard();
+  if (handOverToRunningInstance(arguments)) return 0;  // the running editor has the file now
+  InstanceServer server;
+  if (!server.listen()) {
+    std::fprintf(stderr, "quillon: another editor answers on %s\n", instanceSocketPath().c_str());
+  }
+  if (!startup.prepareWorkingFolder()) {
+    std::fprintf(stderr, "quillon: no working folder could be claimed\n");
+    return 2;
+  }
+  {
+    ui::MainWindow window;
+    server.setHandler(
+        [&window](const std::vector<std::string>& handed) { window.handOver(handed); });
+    CardNoticeHooks hooks;
+    hooks.isPlaying = [&window] {
+      return window.editor().hasDocument() && window.editor().view().isPlaying();
+    };
+    hooks.stopPlayback = [&window] { window.editor().view().stopPlayback(); };
+    hooks.bringToFront = [&window] {
+      window.raise();
+      window.activateWindow();
+    };
+    hooks.resumePlayback = [&window] {
+      QTimer::singleShot(0, &window, [&window] { window.runCommand(command::kPlay); });
+    };
+    hooks.quit = [] { QCoreApplication::quit(); };
+    StorageCardWatch watch(startup.cardMonitor(), [&] {
+      handleStorageCardNotice(startup.cardMonitor(), window.interaction(), hooks);
+    });
+    window.show();
+    if (takeFirstStartGreeting(arguments)) {
+      QTimer::singleShot(0, &window, [&] {
+        if (welcomeSequence(window.interaction(), startup.cardMonitor().cardFolder()))
+          window.runCommand(command::kHelpContents);
+      });
+    }
+    window.handOver(arguments);
+    startup.releaseGuard();
+    if (measure) {
+      QTimer::singleShot(0, &window, [&] {
+        std::printf("shown_ms %lld rss_kb %ld\n", static_cast<long long>(sinceStart.elapsed()),
+                    residentKilobytes());
+        std::fflush(stdout);
+        QCoreApplication::quit();
+      });
+    }
+    app.exec();
+  }
+  startup.finishExit();
+  return 0;
+}

@@ -207,6 +207,14 @@ class TagBody {
     return bytes;
   }
 
+  // The byte at `offset`, or -1 past the end or when it cannot be read.
+  int byteAt(int64_t offset) const {
+    if (offset < 0 || offset >= size_) return -1;
+    if (inMemory_) return decoded_[size_t(offset)];
+    uint8_t byte = 0;
+    return file_.readAt(&byte, 1, int64_t(kHeaderBytes) + offset) == 1 ? byte : -1;
+  }
+
  private:
   platform::File& file_;
   int64_t size_;
@@ -478,8 +486,7 @@ FrameCount countFrames(const TagBody& body, int64_t at, const FrameLayout& layou
     if (at > body.size()) return count;
     ++count.frames;
   }
-  const std::vector<uint8_t> next = body.read(at, 1);
-  count.endsCleanly = at == body.size() || (!next.empty() && next[0] == 0);
+  count.endsCleanly = at == body.size() || body.byteAt(at) == 0;
   return count;
 }
 

@@ -7,8 +7,10 @@ namespace quillon {
 
 int sliderPositionOf(int32_t value, int32_t minimum, int32_t maximum) {
   if (maximum <= minimum) return 0;
-  const double fraction = (double(value) - minimum) / (double(maximum) - minimum);
-  return std::clamp(int(std::trunc(fraction * kSliderLastPosition)), 0, kSliderLastPosition);
+  // In whole numbers: 0.29 × 100 in floating point is 28.999…, which would truncate to 28.
+  const int64_t offset =
+      std::clamp<int64_t>(int64_t{value} - minimum, 0, int64_t{maximum} - minimum);
+  return int(offset * kSliderLastPosition / (int64_t{maximum} - minimum));
 }
 
 int32_t valueAtSliderPosition(int position, int32_t minimum, int32_t maximum) {

@@ -128,7 +128,13 @@ TEST(ValueControlTest, EverySliderPositionGivesAValueThatStandsThere) {
       const int32_t value = valueAtSliderPosition(position, minimum, maximum);
       EXPECT_GE(value, minimum);
       EXPECT_LE(value, maximum);
-      EXPECT_EQ(sliderPositionOf(value, minimum, maximum), position) << minimum << ".." << maximum;
+      // Fewer than 101 values: a position without a value of its own shows the next one.
+      if (maximum - minimum >= kSliderLastPosition)
+        EXPECT_EQ(sliderPositionOf(value, minimum, maximum), position)
+            << minimum << ".." << maximum;
+      else
+        EXPECT_GE(sliderPositionOf(value, minimum, maximum), position)
+            << minimum << ".." << maximum;
     }
   }
   // A narrow range: the slider still reaches both ends.

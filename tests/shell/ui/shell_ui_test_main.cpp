@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
   // No test plays on or records from the sound card.
   ::setenv("QUILLON_AUDIO_OUT", "null", 1);
   ::setenv("QUILLON_AUDIO_IN", "null", 1);
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   if (argc >= 2 && std::string(argv[1]) == "--second-start") return secondStart(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

@@ -11,11 +11,16 @@
 #include <vector>
 
 #include "app/version.h"
+#include "audio_io/system_audio_devices.h"
+#include "audio_io/transport.h"
+#include "audio_io/ui/record_control_dialog.h"
+#include "audio_io/ui/transport_strip.h"
 #include "platform/file.h"
 #include "shell/command_table.h"
 #include "shell/menu_layout.h"
 #include "shell/startup_sequence.h"
 #include "shell/storage_card_monitor.h"
+#include "shell/ui/document_window.h"
 #include "shell/ui/instance_channel.h"
 #include "shell/ui/main_window.h"
 #include "shell/ui/storage_card_watch.h"
@@ -74,6 +79,17 @@ int main(int argc, char** argv) {
   }
   {
     ui::MainWindow window;
+    // The sound controls: the transport strip under each document, Record Control for Record.
+    window.setTransportStripFactory([&window](ui::DocumentWindow&) -> QWidget* {
+      auto* strip = new audio_io::ui::TransportStrip(window.transport().player());
+      strip->setCommandHandler([&window](int id) { window.runCommand(id); });
+      return strip;
+    });
+    window.setRecorder([&window](DocumentView& view, Transport& transport, Interaction&) {
+      transport.stop();
+      return audio_io::ui::recordIntoDocument(&window, view, systemAudioDevices()) ==
+             audio_io::ui::RecordResult::Recorded;
+    });
     server.setHandler(
         [&window](const std::vector<std::string>& handed) { window.handOver(handed); });
     CardNoticeHooks hooks;

@@ -33,7 +33,7 @@ fuzz_smoke() {
   work=$(mktemp -d)
   for target in $targets; do
     mkdir -p "$work/$target"
-    "build-sanitize/tests/fuzz/$target" -max_total_time=5 -artifact_prefix="$work/" \
+    "build-sanitize/tests/fuzz/$target" -max_total_time=4 -artifact_prefix="$work/" \
       "$work/$target" "tests/fuzz/corpus/$target" 2>"$work/$target.log" ||
       { cat "$work/$target.log" >&2; echo "fuzz target $target failed" >&2; exit 1; }
   done

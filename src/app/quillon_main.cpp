@@ -3,6 +3,7 @@
 // runs until the window closes; at exit its block files go.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTimer>
 #include <cstdio>
@@ -61,6 +62,11 @@ int main(int argc, char** argv) {
   std::vector<std::string> arguments;
   for (const QString& argument : QCoreApplication::arguments())
     arguments.push_back(argument.toStdString());
+  // The file is named from the folder the editor was started in; the document keeps its full path
+  // (a bare name would be taken for an unsaved document's name).
+  if (arguments.size() >= 2 && !arguments[1].empty() && arguments[1][0] != '/' &&
+      arguments[1][0] != '-')
+    arguments[1] = QFileInfo(QString::fromStdString(arguments[1])).absoluteFilePath().toStdString();
   if (arguments.size() >= 2 && (arguments[1] == "--version" || arguments[1] == "--help")) {
     std::printf("quillon %s\nUsage: quillon [FILE]\n", QUILLON_VERSION);
     return 0;

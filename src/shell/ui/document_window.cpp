@@ -17,6 +17,7 @@ constexpr int kPlayCursorMs = 20;
 DocumentWindow::DocumentWindow(MainWindow& window, Ref<WaveDocument> document)
     : window_(window), document_(std::move(document)) {
   pane_ = window_.placeDocumentPane();
+  paneObject_ = pane_.data();
   view::ui::DocumentPane& pane = *pane_;
   pane.setClassicColours(settings::kUseClassic.read());
   pane.setDocument(document_);
@@ -43,11 +44,16 @@ DocumentWindow::~DocumentWindow() {
     window_.transport().stop();
     window_.transport().setPositionFollower(nullptr);
   }
+  // The pane's own destruction sends events: it must no longer reach this half-destroyed filter.
+  if (pane_) pane_->removeEventFilter(this);
   window_.removeDocumentPane(pane_);
 }
 
 bool DocumentWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == pane_ && event->type() == QEvent::Resize) window_.documentTouched();
+  // Compared as objects: a pane being destroyed is no longer a DocumentPane.
+  if (event->type() == QEvent::Resize && !pane_.isNull() &&
+      watched == static_cast<QObject*>(paneObject_))
+    window_.documentTouched();
   return QObject::eventFilter(watched, event);
 }
 

@@ -63,6 +63,7 @@ class DocumentWindow : public QObject, public DocumentView {
   MainWindow& window_;
   Ref<WaveDocument> document_;
   QPointer<view::ui::DocumentPane> pane_;
+  QObject* paneObject_ = nullptr;  // the same pane, for comparing with event receivers
   QTimer playTimer_;
 };
 

@@ -11,6 +11,7 @@
 # in a temporary folder that is removed at the end. Needs sox. quillon runs with 100 remembered
 # files (the recent-files list at its largest), so every open and save pays for keeping it.
 set -euo pipefail
+bench_dir=$(cd "$(dirname "$0")" && pwd)
 build=${1:-build}
 minutes=${2:-60}
 runs=${3:-3}
@@ -40,19 +41,8 @@ remember() {
 }
 remember
 
-# The best wall time of a command over the runs, in milliseconds.
-best_of() {
-  local best="" t0 t1 ms
-  for _ in $(seq "$runs"); do
-    sync
-    t0=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    t1=$(date +%s%N)
-    ms=$(((t1 - t0) / 1000000))
-    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
-  done
-  echo "$best"
-}
+# shellcheck source=bench/best_of.sh
+. "$bench_dir/best_of.sh"
 
 # quillon: the whole job once per run, keeping each step's best time.
 declare -A step
@@ -74,14 +64,14 @@ for _ in $(seq "$runs"); do
   done < <(grep '^time ' timings.txt)
 done
 
-sox_open=$(best_of sox -D in.wav copy.wav)
-sox_trim=$(best_of sox -D in.wav trimmed.wav trim "$start" 600)
-sox_fade=$(best_of sox -D middle.wav faded.wav fade t 600)
-sox_norm=$(best_of sox -D middle.wav normalized.wav norm)
-sox_save=$(best_of sox -D middle.wav saved.wav)
+sox_open=$(before=sync best_of sox -D in.wav copy.wav)
+sox_trim=$(before=sync best_of sox -D in.wav trimmed.wav trim "$start" 600)
+sox_fade=$(before=sync best_of sox -D middle.wav faded.wav fade t 600)
+sox_norm=$(before=sync best_of sox -D middle.wav normalized.wav norm)
+sox_save=$(before=sync best_of sox -D middle.wav saved.wav)
 # quillon's save makes the file durable before it replaces the old one; so does this copy.
-sox_save_synced=$(best_of sh -c 'sox -D middle.wav synced.wav && sync synced.wav')
-sox_all=$(best_of sox -D in.wav all.wav trim "$start" 600 fade t 600 norm)
+sox_save_synced=$(before=sync best_of sh -c 'sox -D middle.wav synced.wav && sync synced.wav')
+sox_all=$(before=sync best_of sox -D in.wav all.wav trim "$start" 600 fade t 600 norm)
 
 ratio() {
   awk -v t="$1" -v q="$2" -v s="$3" 'BEGIN {

@@ -5,6 +5,7 @@
 #
 #   bench/recent_files.sh [build-dir] [runs]
 set -euo pipefail
+bench_dir=$(cd "$(dirname "$0")" && pwd)
 build=${1:-build}
 runs=${2:-5}
 cli=$(realpath "$build/src/app/quillon-cli")
@@ -26,26 +27,12 @@ remember() {
     echo "File$1="; echo "Time$1=0"; } >config/quillon/settings.ini
 }
 
-# The best wall time over the runs, in milliseconds; `setup` runs before each, untimed.
-best_of() {
-  local setup=$1 best="" t0 t1 ms
-  shift
-  for _ in $(seq "$runs"); do
-    eval "$setup"
-    rm -f out.wav
-    sync
-    t0=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    t1=$(date +%s%N)
-    ms=$(((t1 - t0) / 1000000))
-    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
-  done
-  echo "$best"
-}
+# shellcheck source=bench/best_of.sh
+. "$bench_dir/best_of.sh"
 
-plain=$(best_of "remember 0" "$cli" -q --yes open in.wav save-as out.wav)
-full=$(best_of "remember 100" "$cli" -q --yes open in.wav save-as out.wav)
-sox=$(best_of ":" sox -D in.wav out.wav)
+plain=$(before="remember 0; rm -f out.wav; sync" best_of "$cli" -q --yes open in.wav save-as out.wav)
+full=$(before="remember 100; rm -f out.wav; sync" best_of "$cli" -q --yes open in.wav save-as out.wav)
+sox=$(before="rm -f out.wav; sync" best_of sox -D in.wav out.wav)
 awk -v p="$plain" -v f="$full" -v s="$sox" 'BEGIN {
   printf "open + save, empty list        %6d ms\n", p
   printf "open + save, 100 remembered    %6d ms   ratio to the empty list %.3f\n", f, (p > 0 ? f / p : 0)

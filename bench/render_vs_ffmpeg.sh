@@ -9,6 +9,7 @@
 #
 #   bench/render_vs_ffmpeg.sh [build-dir] [minutes] [runs]
 set -euo pipefail
+bench_dir=$(cd "$(dirname "$0")" && pwd)
 build=${1:-build}
 minutes=${2:-60}
 runs=${3:-3}
@@ -24,17 +25,8 @@ echo "making $minutes minutes of stereo music-like audio..."
 sox -n -r 44100 -c 2 -b 16 hour.wav synth "$((minutes * 60))" sine 110 sine 165 \
   tremolo 0.05 60 tremolo 1.7 40 vol 0.6
 
-best_of() {
-  local best="" t0 t1 ms
-  for _ in $(seq "$runs"); do
-    t0=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    t1=$(date +%s%N)
-    ms=$(((t1 - t0) / 1000000))
-    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
-  done
-  echo "$best"
-}
+# shellcheck source=bench/best_of.sh
+. "$bench_dir/best_of.sh"
 
 cat hour.wav >/dev/null  # into the page cache for both
 quillon=$(best_of "$cli" -q open hour.wav render w.png width=1280 height=240)

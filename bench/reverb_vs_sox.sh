@@ -10,6 +10,7 @@
 # Every figure is the best wall time of `runs` runs (default 3). Everything lives in a temporary
 # folder that is removed at the end. Needs sox.
 set -euo pipefail
+bench_dir=$(cd "$(dirname "$0")" && pwd)
 build=${1:-build}
 runs=${2:-3}
 cli=$(realpath "$build/src/app/quillon-cli")
@@ -21,25 +22,13 @@ cd "$work"
 echo "making ten minutes of stereo pink noise..."
 sox -n -r 44100 -c 2 -b 16 ten-minutes.wav synth 600 pinknoise vol 0.3
 
-# The best wall time of a command over the runs, in milliseconds.
-best_of() {
-  local best="" t0 t1 ms
-  for _ in $(seq "$runs"); do
-    rm -f out.wav
-    sync
-    t0=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    t1=$(date +%s%N)
-    ms=$(((t1 - t0) / 1000000))
-    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
-  done
-  echo "$best"
-}
+# shellcheck source=bench/best_of.sh
+. "$bench_dir/best_of.sh"
 
-quillon=$(best_of "$cli" -q --yes open ten-minutes.wav \
+quillon=$(before="rm -f out.wav; sync" best_of "$cli" -q --yes open ten-minutes.wav \
   reverb decay=1000 predelay=100 diffusion=50 wet=0 dry=0 save-as out.wav)
 [ -s out.wav ] || { echo "quillon-cli wrote nothing" >&2; exit 1; }
-sox=$(best_of sox ten-minutes.wav out.wav reverb 50 50 100)
+sox=$(before="rm -f out.wav; sync" best_of sox ten-minutes.wav out.wav reverb 50 50 100)
 
 awk -v q="$quillon" -v s="$sox" 'BEGIN {
   printf "reverb \"Hangar\", 10 minutes stereo   quillon %6d ms   sox %6d ms   ratio %6.3f\n",

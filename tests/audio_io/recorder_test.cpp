@@ -23,16 +23,6 @@ std::vector<Sample> concat(std::vector<Sample> a, const std::vector<Sample>& b) 
   return a;
 }
 
-// A 500 Hz tone at 8 kHz whose buffers measure `decibels` (peak = 2^17 × 10^(dB / 20)).
-std::vector<Sample> toneAt(int decibels, int32_t frames) {
-  const int32_t amplitude =
-      int32_t(std::lround(131072 * std::pow(10.0, decibels / 20.0) / 16)) * 16;
-  std::vector<Sample> words(static_cast<size_t>(frames));
-  for (int32_t f = 0; f < frames; ++f)
-    words[size_t(f)] = Sample(std::lround(amplitude * std::sin(M_PI * f / 8) / 16)) * 16;
-  return words;
-}
-
 class RecorderTest : public DocumentTest {
  protected:
   RecorderTest() { devices.inputOptions().path = env.path("in.wav"); }

@@ -69,6 +69,16 @@ inline std::vector<Sample> toneWords(int32_t frames, int channels, int32_t rate,
   return words;
 }
 
+// A 500 Hz tone at 8 kHz whose buffers measure `decibels` (peak = 2^17 × 10^(dB / 20)).
+inline std::vector<Sample> toneAt(int decibels, int32_t frames) {
+  const int32_t amplitude =
+      int32_t(std::lround(131072 * std::pow(10.0, decibels / 20.0) / 16)) * 16;
+  std::vector<Sample> words(static_cast<size_t>(frames));
+  for (int32_t f = 0; f < frames; ++f)
+    words[size_t(f)] = Sample(std::lround(amplitude * std::sin(M_PI * f / 8) / 16)) * 16;
+  return words;
+}
+
 // The recorder's DC removal, per channel: x' = x − (m >> 12), m = m + k × x',
 // k = 192,000 / rate + 1.
 inline std::vector<Sample> removeDc(const std::vector<Sample>& words, int channels, int32_t rate) {

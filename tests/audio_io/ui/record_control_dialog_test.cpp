@@ -41,16 +41,6 @@ std::vector<std::tuple<BlockId, int32_t, int32_t, int32_t>> chainOf(const Clip& 
   return links;
 }
 
-// A 500 Hz tone at 8 kHz whose buffers measure `decibels`.
-std::vector<Sample> toneAt(int decibels, int32_t frames) {
-  const int32_t amplitude =
-      int32_t(std::lround(131072 * std::pow(10.0, decibels / 20.0) / 16)) * 16;
-  std::vector<Sample> words(static_cast<size_t>(frames));
-  for (int32_t f = 0; f < frames; ++f)
-    words[size_t(f)] = Sample(std::lround(amplitude * std::sin(M_PI * f / 8) / 16)) * 16;
-  return words;
-}
-
 class RecordControlDialogTest : public DocumentTest {
  protected:
   RecordControlDialogTest() {

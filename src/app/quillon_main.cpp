@@ -14,6 +14,7 @@
 #include "app/version.h"
 #include "audio_io/system_audio_devices.h"
 #include "audio_io/transport.h"
+#include "audio_io/ui/effect_previewer.h"
 #include "audio_io/ui/record_control_dialog.h"
 #include "audio_io/ui/transport_strip.h"
 #include "platform/file.h"
@@ -96,6 +97,13 @@ int main(int argc, char** argv) {
       return audio_io::ui::recordIntoDocument(&window, view, systemAudioDevices()) ==
              audio_io::ui::RecordResult::Recorded;
     });
+    // The effect dialogs' Preview plays the selection on the Play Control's device.
+    window.qtInteraction().setPreviewerFactory(
+        [&window](const Form& form) -> std::unique_ptr<FormPreviewer> {
+          if (!window.editor().hasDocument()) return nullptr;
+          return audio_io::ui::makeEffectPreviewer(form, window.editor().document(),
+                                                   systemAudioDevices());
+        });
     server.setHandler(
         [&window](const std::vector<std::string>& handed) { window.handOver(handed); });
     CardNoticeHooks hooks;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "document/action_scope.h"
+#include "document/clip_reader.h"
 #include "document/document_messages.h"
 #include "document/low_disk_guard.h"
 #include "effects/effect_worker.h"
@@ -39,6 +40,22 @@ const EffectCommand* findEffectCommand(int id) {
   auto it =
       std::find_if(all.begin(), all.end(), [id](const EffectCommand& e) { return e.id == id; });
   return it == all.end() ? nullptr : &*it;
+}
+
+const EffectCommand* findEffectCommand(const Form& form) {
+  const std::span<const EffectCommand> all = effectCommands();
+  auto it = std::find_if(all.begin(), all.end(),
+                         [&form](const EffectCommand& e) { return e.form == &form; });
+  return it == all.end() ? nullptr : &*it;
+}
+
+Ref<SampleSource> previewStream(const EffectCommand& effect, const DialogValues& values,
+                                const Clip& selection, const WaveDocument& document) {
+  const auto describe = effect.describePreview ? effect.describePreview : effect.describe;
+  if (!effect.form || !effect.form->preview || !describe) return nullptr;
+  Ref<SampleSource> filter = describe(values, document)->makeFilter(makeRef<ClipReader>(selection));
+  filter->seek(0);
+  return filter;
 }
 
 bool runEffectCommand(DocumentView& view, const EffectCommand& effect) {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <span>
 
+#include "document/clip.h"
 #include "document/document_view.h"
 #include "document/wave_document.h"
 #include "effects/effect_descriptor.h"
@@ -48,12 +49,25 @@ struct EffectCommand {
   JobResult (*change)(WaveDocument& document, const DialogValues& values) = nullptr;
   // Works on the whole document whatever is selected and puts the cursor at 0 (Auto Trim).
   bool wholeDocument = false;
+  // How the dialog's Preview hears it when that is not `describe` (Amplify: a gain filter).
+  std::shared_ptr<const EffectDescriptor> (*describePreview)(
+      const DialogValues& values, const WaveDocument& document) = nullptr;
 };
 
 // Every effect command, in menu order.
 std::span<const EffectCommand> effectCommands();
 // The effect command with that id, or null.
 const EffectCommand* findEffectCommand(int id);
+
+// The effect command whose dialog is `form`, or null.
+const EffectCommand* findEffectCommand(const Form& form);
+
+// What the dialog's Preview plays: `selection` (the document's audio cut to the selection) read
+// from its start through the effect, with the values as the dialog holds them now (a value its
+// OK check would refuse still plays: the effect keeps it to what it can do). Null when the
+// effect has no preview.
+Ref<SampleSource> previewStream(const EffectCommand& effect, const DialogValues& values,
+                                const Clip& selection, const WaveDocument& document);
 
 // The path every effect command takes: the low-disk guard, stop playback, select everything
 // when nothing is selected (not for whole-document effects), the dialog with the last-used

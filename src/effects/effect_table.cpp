@@ -1,5 +1,6 @@
 // The effect commands as data: each effect's dialog (fields, ranges, presets, OK checks), how its
 // values become its processing, and its row. A new effect is its own file plus one block here.
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -10,6 +11,7 @@
 #include "effects/effect_commands.h"
 #include "effects/effect_messages.h"
 #include "effects/gain_effects.h"
+#include "effects/gain_filter.h"
 #include "effects/high_pass_filter.h"
 #include "effects/reverb_filter.h"
 #include "platform/settings.h"
@@ -71,6 +73,25 @@ constexpr Form kAmplifyForm{.dialog = "LEfAmplifyDlg",
 JobResult amplifyChange(WaveDocument& document, const DialogValues& values) {
   amplify(document, values.number("gain"));
   return JobResult::Done;
+}
+
+// Amplify's preview: the gain as a filter over the selection.
+class AmplifyPreview : public EffectDescriptor {
+ public:
+  explicit AmplifyPreview(int32_t percent) : percent_(percent) {}
+  std::string name() const override { return "Amplify"; }
+  Ref<EffectFilter> makeFilter(Ref<SampleSource> source) const override {
+    return makeRef<GainFilter>(std::move(source), GainFilter::gainForPercent(percent_));
+  }
+
+ private:
+  int32_t percent_;
+};
+
+std::shared_ptr<const EffectDescriptor> describeAmplifyPreview(const DialogValues& values,
+                                                               const WaveDocument&) {
+  // A typed gain the OK check refuses still plays, kept to what the gain word can carry.
+  return std::make_shared<AmplifyPreview>(std::clamp(values.number("gain"), 0, 400));
 }
 
 // Normalize.
@@ -161,9 +182,12 @@ constexpr Form kEchoForm{.dialog = "LEfEchoDlg",
                          .preview = true,
                          .helpPage = kHelp};
 
+// The dialog's values are kept to 10 … 3000 ms and at most 99 %: OK refuses a time of 3000 ms,
+// which the preview plays.
 std::shared_ptr<const EffectDescriptor> describeEcho(const DialogValues& values,
                                                      const WaveDocument&) {
-  return std::make_shared<EchoDescriptor>(values.number("time"), values.number("gain"));
+  return std::make_shared<EchoDescriptor>(std::clamp(values.number("time"), 10, 3000),
+                                          std::clamp(values.number("gain"), 0, 99));
 }
 
 // Reverb.
@@ -223,7 +247,7 @@ const EffectCommand kEffects[] = {
     {kAutoTrim, "Auto Trim", "auto-trim", "Auto Trim", P::None, nullptr, nullptr, autoTrimJob,
      nullptr, true},
     {kAmplify, "&Amplify...", "amplify", "Amplify", P::OneSecond, &kAmplifyForm, nullptr, nullptr,
-     amplifyChange},
+     amplifyChange, false, describeAmplifyPreview},
     {kNormalize, "&Normalize...", "normalize", "Normalize", P::HalfSecond, &kNormalizeForm, nullptr,
      normalizeJob},
     {kAutomaticGainControl, "Automatic &Gain Control", "agc", "Automatic Gain Control", P::None,

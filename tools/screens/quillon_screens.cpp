@@ -21,6 +21,7 @@
 #include "audio_io/audio_settings.h"
 #include "audio_io/clocked_devices.h"
 #include "audio_io/player.h"
+#include "audio_io/record_control.h"
 #include "audio_io/ui/play_control_dialog.h"
 #include "audio_io/ui/preferences_dialog.h"
 #include "audio_io/ui/record_control_dialog.h"
@@ -28,6 +29,7 @@
 #include "document/block_writer.h"
 #include "document/clip_reader.h"
 #include "document/wave_document.h"
+#include "effects/effect_commands.h"
 #include "formats/wav.h"
 #include "platform/job.h"
 #include "platform/scripted_interaction.h"
@@ -318,10 +320,19 @@ void drawDialog(QImage& image, QWidget& dialog) {
   painter.drawImage(at, face);
 }
 
+// A preview that never plays: the Preview button shows as the editor shows it.
+class StillPreviewer final : public FormPreviewer {
+ public:
+  bool start(const DialogValues&) override { return false; }
+  void stop() override {}
+  bool isPlaying() const override { return false; }
+};
+
 // A form's dialog as the window shows it, over the main window.
 QImage formScreen(Fixtures& f, const Form& form, DialogValues values) {
   std::unique_ptr<ui::MainWindow> window = mainWindow(f);
   ui::FormDialog dialog(form, values, window.get());
+  if (form.preview) dialog.setPreviewer(std::make_unique<StillPreviewer>());
   dialog.show();
   QCoreApplication::processEvents();
   QImage image = window->grab().toImage();
@@ -397,6 +408,25 @@ std::vector<std::pair<std::string, Render>> screens() {
     values.set("channels", 2);
     values.set("bits", 16);
     return formScreen(f, kWavFormatForm, values);
+  });
+  // The effect dialogs with their stored values (the defaults here).
+  for (const EffectCommand& effect : effectCommands()) {
+    if (!effect.form) continue;
+    list.emplace_back(std::string("effect-") + effect.name, [&effect](Fixtures& f) {
+      DialogValues values;
+      for (const FormField& field : effect.form->fields) {
+        if (field.setting) values.set(field.name, field.setting->read());
+      }
+      return formScreen(f, *effect.form, values);
+    });
+  }
+  list.emplace_back("advanced-record-settings", [](Fixtures& f) {
+    DialogValues values;
+    for (const FormField& field : kAdvancedRecordSettingsForm.fields) {
+      if (field.setting) values.set(field.name, field.setting->read());
+      if (field.flag) values.set(field.name, field.flag->read() ? 1 : 0);
+    }
+    return formScreen(f, kAdvancedRecordSettingsForm, values);
   });
   return list;
 }

@@ -35,9 +35,12 @@ bool unbounded(const FormField& field) {
 class ValueSpinBox : public QSpinBox {
  public:
   ValueSpinBox(int32_t lowest, int32_t highest, int32_t step, bool accelerate, bool typeAnything,
-               QWidget* parent)
+               const QString& unit, const QString& special, QWidget* parent)
       : QSpinBox(parent), lowest_(lowest), highest_(highest), step_(step), accelerate_(accelerate) {
     setRange(lowest, highest);
+    if (!unit.isEmpty()) setSuffix(" " + unit);
+    if (!special.isEmpty()) setSpecialValueText(special);
+    // Wide enough for the longest value of the range with its unit.
     hint_ = QSpinBox::sizeHint();
     if (typeAnything) setRange(kLowest, kHighest);
     setKeyboardTracking(true);
@@ -145,6 +148,15 @@ void FormDialog::build() {
       rows->addRow(text(controls.field->label) + ":", widget);
     }
   }
+  // The number fields share one width, so that the sliders beside them line up.
+  int numberWidth = 0;
+  for (const FieldControls& controls : fields_) {
+    if (auto* spin = qobject_cast<QSpinBox*>(controls.control))
+      numberWidth = std::max(numberWidth, spin->sizeHint().width());
+  }
+  for (const FieldControls& controls : fields_) {
+    if (auto* spin = qobject_cast<QSpinBox*>(controls.control)) spin->setFixedWidth(numberWidth);
+  }
   layout->addLayout(rows);
   layout->addStretch(1);
 
@@ -200,9 +212,8 @@ QWidget* FormDialog::makeControl(FieldControls& controls) {
       for (const FormCheck& check : form_.checks)
         checked = checked || std::string_view(check.field) == field.name;
       const int32_t step = field.step > 0 ? field.step : unbounded(field) ? 1 : field.upDownStep();
-      auto* spin =
-          new ValueSpinBox(field.minimum, field.maximum, step, field.slider, checked, this);
-      if (!unit.isEmpty()) spin->setSuffix(" " + unit);
+      auto* spin = new ValueSpinBox(field.minimum, field.maximum, step, field.slider, checked, unit,
+                                    QString(), this);
       controls.control = spin;
       if (field.slider) {
         auto* slider = new QSlider(Qt::Horizontal, this);
@@ -228,9 +239,8 @@ QWidget* FormDialog::makeControl(FieldControls& controls) {
       break;
     }
     case FieldKind::Decibel: {
-      auto* spin = new ValueSpinBox(field.minimum, field.maximum, 1, false, false, this);
-      if (field.minimum == kDecibelOff) spin->setSpecialValueText(tr("off"));
-      if (!unit.isEmpty()) spin->setSuffix(" " + unit);
+      auto* spin = new ValueSpinBox(field.minimum, field.maximum, 1, false, false, unit,
+                                    field.minimum == kDecibelOff ? tr("off") : QString(), this);
       connect(spin, &QSpinBox::valueChanged, this, &FormDialog::valueChanged);
       controls.control = spin;
       break;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/form.h"
+#include "platform/form_previewer.h"
 
 class QComboBox;
 class QDialogButtonBox;
@@ -15,20 +16,6 @@ class QPushButton;
 class QSlider;
 
 namespace quillon::ui {
-
-// Plays what a form's values would do (an effect dialog's Preview): the effect over the
-// selection, from its start. The effect dialogs plug one in through QtInteraction.
-class FormPreviewer {
- public:
-  virtual ~FormPreviewer() = default;
-  // Plays with these values from the start; false when it cannot.
-  virtual bool start(const DialogValues& values) = 0;
-  virtual void stop() = 0;
-  virtual bool isPlaying() const = 0;
-  // The previewer calls this when playing starts or stops, so that the dialog relabels its
-  // button ("Stop" while playing, "Preview" otherwise).
-  std::function<void()> stateChanged;
-};
 
 // The dialog of any declared form, built from its fields: a number field (with its range and
 // up-down step; with the slider of 101 positions beside it for a value control, whose up-down

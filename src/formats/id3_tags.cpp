@@ -737,19 +737,15 @@ class ReplacementFile {
   }
 
   bool create(const struct stat& original) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string path =
-          target_ + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
-      if (file_.open(path, platform::File::Mode::CreateExclusive, 0600)) {
-        path_ = path;
-        // The owner and mode of the original; changing the owner needs privileges we may lack.
-        [[maybe_unused]] const bool ownerKept =
-            ::fchown(file_.fd(), original.st_uid, original.st_gid) == 0;
-        return ::fchmod(file_.fd(), original.st_mode & 07777) == 0;
-      }
-      if (file_.error() != EEXIST) return false;
-    }
-    return false;
+    // A name nobody can guess or plant in advance, created exclusively, never through a link.
+    const std::string folder = platform::parentFolder(target_);
+    path_ = platform::createUniqueFile(folder.empty() ? "." : folder,
+                                       "." + platform::fileNameOf(target_) + ".", ".tmp", file_);
+    if (path_.empty()) return false;
+    // The owner and mode of the original; changing the owner needs privileges we may lack.
+    [[maybe_unused]] const bool ownerKept =
+        ::fchown(file_.fd(), original.st_uid, original.st_gid) == 0;
+    return ::fchmod(file_.fd(), original.st_mode & 07777) == 0;
   }
 
   platform::File& file() { return file_; }

@@ -11,32 +11,11 @@
 #include "effects/speed_stream.h"
 
 namespace quillon {
-namespace {
-
-// Keeps a scan within 16-bit full scale by clipping the interpolator's rare overshoots, so that
-// the player needs no limiter after the speed change: a limiter's look-ahead counts frames of
-// its input, and over a stream that moves 3 to 7 frames a frame its position would run ahead
-// of what is heard by as much as half a second.
-class FullScaleClamp final : public EffectFilter {
- public:
-  explicit FullScaleClamp(Ref<SampleSource> inner) : EffectFilter(std::move(inner)) {
-    setPeakBound(std::min(peakBound(), kFullScale16));
-  }
-  int32_t read(Sample* buffer, int32_t frames) override {
-    const int32_t got = inner_->read(buffer, frames);
-    const size_t count = size_t(std::max(got, 0)) * size_t(channels());
-    for (size_t i = 0; i < count; ++i)
-      buffer[i] = std::clamp(buffer[i], -kFullScale16, kFullScale16);
-    return got;
-  }
-};
-
-}  // namespace
 
 Ref<SampleSource> PlayControl::scanSource(const Clip& audio, int32_t frame, ScanSpeeds speeds) {
   auto reader = makeRef<ClipReader>(audio);
   if (frame > 0) reader->seek(frame);
-  return makeRef<FullScaleClamp>(
+  return atChangedSpeed(
       makeRef<SpeedRampStream>(limitTo(reader), speeds.start, speeds.end, kScanRampFrames));
 }
 

@@ -7,6 +7,7 @@
 #include "document/clip_editing.h"
 #include "document/clip_reader.h"
 #include "effects/loop_stream.h"
+#include "effects/peak_limiter.h"
 #include "effects/speed_stream.h"
 
 namespace quillon {
@@ -50,7 +51,8 @@ Ref<SampleSource> Transport::playSource(WaveDocument& document, int speedIndex, 
   }
   if (start != 0) source->seek(start);
   if (speedIndex == 0 || speedIndex == 2) {
-    source = makeRef<SpeedChangeStream>(source, (speedIndex + 1) * 0.5);
+    // Limited before the speed change, so that the position stays the frame being heard.
+    source = atChangedSpeed(makeRef<SpeedChangeStream>(limitTo(source), (speedIndex + 1) * 0.5));
   }
   if (loop) {
     auto looped = makeRef<LoopStream>(source, document.selectionOrStart(), length);

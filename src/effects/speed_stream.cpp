@@ -192,4 +192,26 @@ SpeedRampStream::SpeedRampStream(Ref<SampleSource> inner, double startSpeed, dou
                                  int32_t rampFrames)
     : VariableSpeedStream(std::move(inner), startSpeed, endSpeed, rampFrames) {}
 
+namespace {
+
+class FullScaleClamp final : public EffectFilter {
+ public:
+  explicit FullScaleClamp(Ref<SampleSource> inner) : EffectFilter(std::move(inner)) {
+    setPeakBound(std::min(peakBound(), kFullScale16));
+  }
+  int32_t read(Sample* buffer, int32_t frames) override {
+    const int32_t got = inner_->read(buffer, frames);
+    const size_t count = size_t(std::max(got, 0)) * size_t(channels());
+    for (size_t i = 0; i < count; ++i)
+      buffer[i] = std::clamp(buffer[i], -kFullScale16, kFullScale16);
+    return got;
+  }
+};
+
+}  // namespace
+
+Ref<SampleSource> atChangedSpeed(Ref<SampleSource> speedChanged) {
+  return makeRef<FullScaleClamp>(std::move(speedChanged));
+}
+
 }  // namespace quillon

@@ -89,4 +89,10 @@ class SpeedRampStream : public VariableSpeedStream {
   SpeedRampStream(Ref<SampleSource> inner, double startSpeed, double endSpeed, int32_t rampFrames);
 };
 
+// A speed-changed stream of a source already limited to 16-bit full scale, kept there by clipping
+// the interpolator's rare overshoots, so that a player needs no limiter behind the speed change:
+// a limiter's look-ahead counts frames of its input, and behind a stream that moves more or less
+// than one frame a frame the position it reports would be off from what is heard.
+Ref<SampleSource> atChangedSpeed(Ref<SampleSource> speedChanged);
+
 }  // namespace quillon

@@ -53,7 +53,7 @@ const std::string& file(const char* name) {
   if (const size_t title = options.find("TITLE"); title != std::string::npos)
     options.replace(title, 5, std::string(400, 'T'));
   const std::string out = base + (options.empty() ? ".mp2" : ".mp3");
-  if (runCommand("sox -n -r " + std::to_string(fixture->rate) + " -c " +
+  if (runCommand("sox -R -n -r " + std::to_string(fixture->rate) + " -c " +
                  std::to_string(fixture->channels) + " -b 16 " + quoted(wav) + " synth 3 " +
                  sweeps + " vol 0.5") == 0 &&
       runCommand(options.empty()

@@ -39,10 +39,15 @@ class ProgressDialog : public QDialog, public ProgressDisplay {
   void reject() override;
 
  private:
+  // Draws the bar with its newest value (at the next dispatch of events).
+  void showBar();
+
   QLabel* lines_[2];
   QProgressBar* bar_;
   QPushButton* cancel_;
   QElapsedTimer sincePump_;
+  QElapsedTimer sinceBarPaint_;
+  bool barChanged_ = false;  // a value not drawn yet (the bar's own drawing is held back)
   bool closed_ = false;
 };
 

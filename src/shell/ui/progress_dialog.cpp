@@ -15,10 +15,11 @@ namespace {
 // within a frame or two, and a job reporting every 8,192 frames does not spend its time in the
 // event loop.
 constexpr qint64 kPumpIntervalMs = 8;
-// The bar is drawn anew at most this often. QProgressBar repaints (and flushes to the screen) at
-// once on every new value, which for a job going through its 100 percents in well under a second
-// cost a quarter of its time; 20 pictures a second still move smoothly.
-constexpr qint64 kBarPaintIntervalMs = 50;
+// The bar takes a new value at most this often, the newest one. QProgressBar repaints (and
+// flushes to the screen) at once on every new value, which for a job going through its 100
+// percents in well under a second cost a quarter of its time; 20 values a second still move
+// smoothly.
+constexpr qint64 kBarIntervalMs = 50;
 
 }  // namespace
 
@@ -71,16 +72,23 @@ void ProgressDialog::setLine(int line, const std::string& text) {
 
 void ProgressDialog::setPercent(int percent) {
   if (bar_->maximum() == 0) bar_->setRange(0, 100);
-  percent = std::clamp(percent, 0, 100);
-  if (percent == bar_->value()) return;
-  // The bar takes the value now and is drawn at the next pump that is due to draw it.
-  bar_->setUpdatesEnabled(false);
-  bar_->setValue(percent);
-  barChanged_ = true;
+  percent_ = std::clamp(percent, 0, 100);
+  percentShown_ = false;
+  if (barDue()) showPercent();  // else at the first pump that is due
+}
+
+bool ProgressDialog::barDue() const {
+  return !sinceBar_.isValid() || sinceBar_.elapsed() >= kBarIntervalMs;
+}
+
+void ProgressDialog::showPercent() {
+  percentShown_ = true;
+  sinceBar_.start();
+  bar_->setValue(percent_);
 }
 
 void ProgressDialog::setMarquee(bool on) {
-  showBar();
+  percentShown_ = true;  // a value not shown yet is dropped
   // A bar without a range is Qt's endless one.
   if (on) {
     bar_->setRange(0, 0);
@@ -91,19 +99,11 @@ void ProgressDialog::setMarquee(bool on) {
 
 bool ProgressDialog::pump() {
   if (!closed_ && sincePump_.elapsed() >= kPumpIntervalMs) {
-    if (barChanged_ &&
-        (!sinceBarPaint_.isValid() || sinceBarPaint_.elapsed() >= kBarPaintIntervalMs))
-      showBar();
+    if (!percentShown_ && barDue()) showPercent();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     sincePump_.restart();
   }
   return !closed_;
-}
-
-void ProgressDialog::showBar() {
-  barChanged_ = false;
-  sinceBarPaint_.start();
-  bar_->setUpdatesEnabled(true);  // asks for the bar to be drawn, with the events
 }
 
 void ProgressDialog::reject() {

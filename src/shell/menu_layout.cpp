@@ -68,6 +68,8 @@ constexpr MenuEntry kEditMenu[] = {
     submenu(kInsertFileMenu, kInsertFileEntries),
     submenu("Insert Silence", kInsertSilenceEntries),
     submenu(kEffectsMenu, kEffectsEntries),
+    separator(),
+    item(kPreferences),
 };
 
 constexpr MenuEntry kViewMenu[] = {
@@ -94,7 +96,8 @@ constexpr MenuEntry kPlayMenu[] = {
     item(kGoToStart),  item(kGoToEnd), item(kStepLeft),
     item(kStepRight),  separator(),    submenu("Play &Speed", kPlaySpeedEntries),
     item(kLoopPlay),   separator(),    item(kVolumeUp),
-    item(kVolumeDown), separator(),    item(kRecord),
+    item(kVolumeDown), separator(),    item(kPlayControl),
+    item(kRecord),
 };
 
 constexpr MenuEntry kHelpMenu[] = {item(kHelpContents), separator(), item(kAbout)};
@@ -141,9 +144,9 @@ constexpr struct {
   int id;
   const char* text;
 } kWindowCommands[] = {
-    {kHelpContents, "&Help Contents"},
-    {kExit, "E&xit"},
-    {kAbout, "&About Quillon"},
+    {kHelpContents, "&Help Contents"}, {kExit, "E&xit"},
+    {kAbout, "&About Quillon"},        {kPlayControl, "Play &Control..."},
+    {kPreferences, "&Preferences..."},
 };
 
 const MenuEntry* editSubmenu(const char* title) {

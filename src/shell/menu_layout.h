@@ -9,11 +9,16 @@
 
 namespace quillon {
 
-// Commands the main window runs itself, outside the command table.
+// Commands the main window runs itself, outside the command table: besides help, About and Exit,
+// the sound dialogs that no row of the table opens, "Play &Control..." (the Play Control dialog
+// over the open document, in the Play menu) and "&Preferences..." (the pages "Sound Output &
+// Volume" and "Microphone & Record Volume", in the Edit menu).
 namespace command {
 inline constexpr int kHelpContents = 9;
 inline constexpr int kExit = 801;
 inline constexpr int kAbout = 9090;
+inline constexpr int kPlayControl = 9100;
+inline constexpr int kPreferences = 9101;
 inline constexpr int kWelcome = 10000;
 }  // namespace command
 
@@ -42,7 +47,8 @@ struct ToolbarButton {
 };
 
 // The menu bar: File (with Recent Files and "E&xit"), Edit (with the submenus "Selection",
-// "Trim", "Insert File", "Insert Silence" and "Effects"), View, Play and Help.
+// "Trim", "Insert File", "Insert Silence" and "Effects", then "&Preferences..."), View, Play
+// (with "Play &Control...") and Help.
 std::span<const MenuBarMenu> mainMenus();
 // The context menu of a document (command 7000): "&Record", Cut, Copy, Paste, Delete, then the
 // Edit menu's "Selection" (with "Save Select &Region As..." appended), "Trim", "Insert File"

@@ -23,6 +23,8 @@
 
 #include "audio_io/system_audio_devices.h"
 #include "audio_io/transport.h"
+#include "audio_io/ui/play_control_dialog.h"
+#include "audio_io/ui/preferences_dialog.h"
 #include "platform/paths.h"
 #include "platform/settings.h"
 #include "shell/help_pages.h"
@@ -77,6 +79,7 @@ const std::vector<KeyBinding>& desktopKeys() {
       {kGoToStart, QKeySequence::UnknownKey, {"Home"}},
       {kGoToEnd, QKeySequence::UnknownKey, {"End"}},
       {kHelpContents, QKeySequence::HelpContents, {"F1"}},
+      {kPreferences, QKeySequence::Preferences, {}},
   };
   return keys;
 }
@@ -106,7 +109,15 @@ bool isCheckable(int id) {
 }
 
 bool isWindowCommand(int id) {
-  return id == kHelpContents || id == kExit || id == kAbout;
+  return id == kHelpContents || id == kExit || id == kAbout || id == kPlayControl ||
+         id == kPreferences;
+}
+
+// The window's own commands are always available, but Play Control, which wants a document as
+// Play does; the context menu works without a document too (it is the fallback menu then).
+bool isEnabledIn(const CommandStates& states, int id) {
+  if (id == kPlayControl) return states.isEnabled(kPlay);
+  return isWindowCommand(id) || id == kContextMenu || states.isEnabled(commandRowOf(id));
 }
 
 // Menu texts show "&" literally when doubled.
@@ -200,6 +211,19 @@ void MainWindow::runCommand(int id, int code) {
       return;
     case kExit:
       close();
+      return;
+    case kPlayControl:
+      if (!editor_->hasDocument()) return;
+      setBusy(true);
+      audio_io::ui::showPlayControl(this, editor_->view(), systemAudioDevices());
+      editor_->refreshCommandStates();  // a name edited in the dialog shows in the title
+      setBusy(false);
+      return;
+    case kPreferences:
+      setBusy(true);
+      audio_io::ui::showPreferences(
+          this, interaction_, transport_ ? &transport_->player() : nullptr, systemAudioDevices());
+      setBusy(false);
       return;
     default:
       editor_->dispatchCommand(id, code);
@@ -368,9 +392,7 @@ void MainWindow::showCommandStates(const CommandStates& states) {
   states_ = states;
   auto apply = [&](QAction* action) {
     const int id = action->data().toInt();
-    // The context menu works without a document too: it is the fallback menu then.
-    action->setEnabled(isWindowCommand(id) || id == kContextMenu ||
-                       states.isEnabled(commandRowOf(id)));
+    action->setEnabled(isEnabledIn(states, id));
     if (action->isCheckable()) action->setChecked(states.checked.count(id) > 0);
   };
   for (const auto& [id, action] : actions_)

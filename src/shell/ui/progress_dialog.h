@@ -24,6 +24,8 @@ class ProgressDialog : public QDialog, public ProgressDisplay {
 
   // ProgressDisplay.
   void setLine(int line, const std::string& text) override;
+  // The bar takes the newest value at most 20 times a second (at once when it has not taken one
+  // for that long, else at the first pump that is due).
   void setPercent(int percent) override;
   void setMarquee(bool on) override;
   // Dispatches what is pending (at most every few milliseconds, so that a job reporting every
@@ -39,10 +41,17 @@ class ProgressDialog : public QDialog, public ProgressDisplay {
   void reject() override;
 
  private:
+  // Whether the bar may take a new value now; gives it the newest.
+  bool barDue() const;
+  void showPercent();
+
   QLabel* lines_[2];
   QProgressBar* bar_;
   QPushButton* cancel_;
   QElapsedTimer sincePump_;
+  QElapsedTimer sinceBar_;    // since the bar last took a value
+  int percent_ = 0;           // the newest value
+  bool percentShown_ = true;  // whether the bar has it
   bool closed_ = false;
 };
 

@@ -3,18 +3,44 @@
 #include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
+#include <algorithm>
 
 namespace quillon::view::ui {
 
+namespace {
+
+// The panel is 24 pixels high: two rows of 12.
+constexpr int kRowHeight = 12;
+// What the widest label leaves free before its value.
+constexpr int kLabelGap = 4;
+
+int widestLabel(const QFont& font) {
+  const QFontMetrics metrics(font);
+  int widest = 0;
+  for (const StatusField& text : emptyStatusTexts())
+    widest = std::max(widest, metrics.horizontalAdvance(QString::fromUtf8(text.label)));
+  return widest;
+}
+
+}  // namespace
+
 StatusFieldsWidget::StatusFieldsWidget(QWidget* parent) : QWidget(parent) {
-  // Small enough for the widest label to fit its 25 pixels.
-  QFont small = font();
-  small.setStretch(QFont::SemiCondensed);
+  // The values: as large as a row holds.
+  QFont values = font();
+  values.setStretch(QFont::SemiCondensed);
   for (int pixels = 11; pixels >= 8; --pixels) {
-    small.setPixelSize(pixels);
-    if (QFontMetrics(small).horizontalAdvance("Start:") <= 25) break;
+    values.setPixelSize(pixels);
+    if (QFontMetrics(values).height() <= kRowHeight) break;
   }
-  setFont(small);
+  setFont(values);
+  // The labels: narrower, so that the widest one ends a few pixels before its value (a label as
+  // wide as its 25 pixels ran into the value).
+  labelFont_ = values;
+  labelFont_.setStretch(QFont::Condensed);
+  for (int pixels = values.pixelSize(); pixels >= 7; --pixels) {
+    labelFont_.setPixelSize(pixels);
+    if (widestLabel(labelFont_) <= kLabelWidth - kLabelGap) break;
+  }
 }
 
 void StatusFieldsWidget::setTexts(const StatusTexts& texts) {
@@ -30,21 +56,23 @@ void StatusFieldsWidget::setTexts(const StatusTexts& texts) {
 QRect StatusFieldsWidget::labelRect(int field) const {
   const int column = field / 2, row = field % 2;
   const int w = width() / 3, h = height() / 2;
-  return QRect(column * w + 1, row * h, 25, h);
+  return QRect(column * w + 1, row * h, kLabelWidth, h);
 }
 
 QRect StatusFieldsWidget::valueRect(int field) const {
   const int column = field / 2, row = field % 2;
   const int w = width() / 3, h = height() / 2;
-  return QRect(column * w + 26, row * h, w - 25, h);
+  return QRect(column * w + 1 + kLabelWidth, row * h, w - kLabelWidth, h);
 }
 
 void StatusFieldsWidget::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), palette().color(QPalette::Window));
   for (int i = 0; i < 6; ++i) {
+    p.setFont(labelFont_);
     p.setPen(palette().color(QPalette::PlaceholderText));
     p.drawText(labelRect(i), Qt::AlignLeft | Qt::AlignVCenter, texts_[size_t(i)].label);
+    p.setFont(font());
     p.setPen(palette().color(QPalette::WindowText));
     p.drawText(valueRect(i), Qt::AlignLeft | Qt::AlignVCenter,
                QString::fromStdString(texts_[size_t(i)].value));

@@ -9,13 +9,17 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 #include <map>
 #include <regex>
 #include <set>
 
+#include "audio_io/ui/play_control_dialog.h"
+#include "audio_io/ui/preferences_dialog.h"
 #include "document/edit_commands.h"
 #include "platform/settings.h"
 #include "shell/menu_layout.h"
@@ -85,9 +89,12 @@ class MainWindowTest : public DocumentTest {
     actions.insert(actions.end(), window->keyActions().begin(), window->keyActions().end());
     for (QAction* action : actions) {
       const int id = action->data().toInt();
-      const bool own = id == kHelpContents || id == kExit || id == kAbout || id == kContextMenu;
-      EXPECT_EQ(action->isEnabled(), own || states.isEnabled(commandRowOf(id)))
-          << "command " << id << " after " << after;
+      const bool own = id == kHelpContents || id == kExit || id == kAbout || id == kContextMenu ||
+                       id == kPreferences;
+      // Play Control wants a document, as Play does.
+      const bool enabled =
+          id == kPlayControl ? states.isEnabled(kPlay) : own || states.isEnabled(commandRowOf(id));
+      EXPECT_EQ(action->isEnabled(), enabled) << "command " << id << " after " << after;
       if (action->isCheckable()) {
         EXPECT_EQ(action->isChecked(), states.checked.count(id) > 0)
             << "check of " << id << " after " << after;
@@ -131,7 +138,7 @@ TEST_F(MainWindowTest, EveryRowIsReachableFromAMenuAButtonTheContextMenuOrAKey) 
       found = found || reached.count(id) > 0;
     EXPECT_TRUE(found) << "command " << row.first << " \"" << row.menuText << "\"";
   }
-  for (int id : {kHelpContents, kAbout, kExit})
+  for (int id : {kHelpContents, kAbout, kExit, kPlayControl, kPreferences})
     EXPECT_TRUE(reached.count(id)) << id;
   // Every item shows a text (and the toolbar's buttons an icon).
   for (QAction* action : menuBarActions())
@@ -249,6 +256,48 @@ TEST_F(MainWindowTest, StatesAndChecksFollowTheTableAfterEveryCommand) {
   window->commandAction(kCloseFile)->trigger();
   EXPECT_FALSE(window->editor().hasDocument());
   expectStatesFollowTheTable("close");
+}
+
+// The sound dialogs from the menus: "Play &Control..." in the Play menu opens Play Control over
+// the open document, "&Preferences..." in the Edit menu the sound settings (on the null devices).
+TEST_F(MainWindowTest, PlayControlAndPreferencesOpenFromTheMenus) {
+  std::map<QString, std::vector<QAction*>> menus;
+  for (QAction* title : window->menuBar()->actions())
+    actionsOf(title->menu(), menus[title->text()]);
+  QAction* playControl = window->commandAction(kPlayControl);
+  QAction* preferences = window->commandAction(kPreferences);
+  ASSERT_NE(playControl, nullptr);
+  ASSERT_NE(preferences, nullptr);
+  EXPECT_EQ(playControl->text(), "Play &Control...");
+  EXPECT_EQ(preferences->text(), "&Preferences...");
+  EXPECT_EQ(std::count(menus["&Play"].begin(), menus["&Play"].end(), playControl), 1);
+  EXPECT_EQ(std::count(menus["&Edit"].begin(), menus["&Edit"].end(), preferences), 1);
+  EXPECT_FALSE(playControl->isEnabled());  // no document yet
+  EXPECT_TRUE(preferences->isEnabled());
+
+  open(writeSpeech("take.wav", 2));
+  ASSERT_TRUE(playControl->isEnabled());
+  QString shown;
+  whenModal<audio_io::ui::PlayControlDialog>([&](audio_io::ui::PlayControlDialog& dialog) {
+    shown = dialog.windowTitle();
+    dialog.reject();
+  });
+  playControl->trigger();  // as a click on the menu item
+  EXPECT_EQ(shown, "Play Control");
+  EXPECT_TRUE(window->editor().hasDocument());
+  EXPECT_FALSE(window->isBusy());
+
+  shown.clear();
+  int page = -1;
+  whenModal<audio_io::ui::PreferencesDialog>([&](audio_io::ui::PreferencesDialog& dialog) {
+    shown = dialog.pages()->tabText(dialog.pages()->currentIndex());
+    page = dialog.pages()->currentIndex();
+    dialog.reject();
+  });
+  preferences->trigger();
+  EXPECT_EQ(page, audio_io::ui::PreferencesDialog::kSoundOutput);
+  EXPECT_EQ(shown, "Sound Output && Volume");
+  EXPECT_FALSE(window->isBusy());
 }
 
 TEST_F(MainWindowTest, MenusRecentFilesAndTheFallbackMenu) {

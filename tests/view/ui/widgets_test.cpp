@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -70,6 +71,16 @@ TEST_F(WidgetsTest, ThePaneLaysOutItsPartsInDeviceIndependentPixels) {
   EXPECT_EQ(pane.timeLine()->scrollBar()->x(), 96);
   // The status fields: three columns of W/3, the value 26 pixels into each.
   EXPECT_EQ(pane.statusFields()->valueRect(2), QRect(426 + 26, 0, 426 - 25, 12));
+  // Each label ends a few pixels before its value, and the texts fit their rows.
+  const QFontMetrics labels(pane.statusFields()->labelFont());
+  for (int field = 0; field < 6; ++field) {
+    const QString label = QString::fromUtf8(pane.statusFields()->texts()[size_t(field)].label);
+    EXPECT_LE(pane.statusFields()->labelRect(field).x() + labels.horizontalAdvance(label) + 3,
+              pane.statusFields()->valueRect(field).x())
+        << label.toStdString();
+  }
+  EXPECT_LE(labels.height(), 12);
+  EXPECT_LE(QFontMetrics(pane.statusFields()->font()).height(), 12);
   EXPECT_EQ(pane.statusFields()->texts()[3].value, "0:00:03.000");
   auto* strip = new QWidget;
   pane.setTransportStrip(strip);

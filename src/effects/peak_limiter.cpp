@@ -25,10 +25,13 @@ int32_t PeakLimiter::windowGain(int64_t peak, int32_t limit) {
 bool PeakLimiter::fillWindow(int slot) {
   std::vector<Sample>& w = windows_[slot];
   const bool ok = inner_->read(w.data(), window_) >= 0;
-  int64_t peak = 0;
-  for (Sample s : w)
-    peak = std::max<int64_t>(peak, std::llabs(int64_t{s}));
-  gains_[slot] = windowGain(peak, limit_);
+  // The largest magnitude, from the highest and the lowest word (a loop that vectorises).
+  Sample high = 0, low = 0;
+  for (Sample s : w) {
+    high = std::max(high, s);
+    low = std::min(low, s);
+  }
+  gains_[slot] = windowGain(std::max<int64_t>(high, -int64_t{low}), limit_);
   return ok;
 }
 

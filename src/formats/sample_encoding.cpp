@@ -142,6 +142,16 @@ void decodeSamples(SampleEncoding encoding, const uint8_t* in, size_t count, Sam
   }
 }
 
+namespace {
+
+// A word as a 16-bit sample: (word + 8) >> 4, saturated. The word is first kept where that
+// shift lands within 16 bits, which saturates alike and keeps the loop in 32-bit lanes.
+inline int16_t toPcm16(Sample word) {
+  return int16_t((std::clamp<int32_t>(word, -524296, 524279) + 8) >> 4);
+}
+
+}  // namespace
+
 void encodeSamples(SampleEncoding encoding, const Sample* in, size_t count, uint8_t* out) {
   switch (encoding) {
     case SampleEncoding::Unsigned8:
@@ -158,13 +168,13 @@ void encodeSamples(SampleEncoding encoding, const Sample* in, size_t count, uint
       break;
     case SampleEncoding::Pcm16Le:
       for (size_t i = 0; i < count; ++i) {
-        const auto v = uint16_t(saturate<int16_t>((int64_t{in[i]} + 8) >> 4));
+        const auto v = uint16_t(toPcm16(in[i]));
         out[2 * i] = uint8_t(v), out[2 * i + 1] = uint8_t(v >> 8);
       }
       break;
     case SampleEncoding::Pcm16Be:
       for (size_t i = 0; i < count; ++i) {
-        const auto v = uint16_t(saturate<int16_t>((int64_t{in[i]} + 8) >> 4));
+        const auto v = uint16_t(toPcm16(in[i]));
         out[2 * i] = uint8_t(v >> 8), out[2 * i + 1] = uint8_t(v);
       }
       break;

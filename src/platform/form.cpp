@@ -154,7 +154,7 @@ std::optional<Refusal> refusalForWords(const Form& form, const DialogValues& val
   return std::nullopt;
 }
 
-bool askForm(Interaction& owner, const Form& form, DialogValues& values) {
+void presetFromSettings(const Form& form, DialogValues& values) {
   values.dialog = form.dialog;
   for (const FormField& field : form.fields) {
     if (values.values.count(field.name)) continue;
@@ -166,6 +166,10 @@ bool askForm(Interaction& owner, const Form& form, DialogValues& values) {
                                  : field.setting->read());
     }
   }
+}
+
+bool askForm(Interaction& owner, const Form& form, DialogValues& values) {
+  presetFromSettings(form, values);
   if (!owner.editForm(form, values)) return false;
   for (const FormField& field : form.fields) {
     if (!values.values.count(field.name) || !field.isNumber()) continue;

@@ -167,6 +167,10 @@ constexpr FormField sampleRateField(const settings::NumberSetting* setting = nul
           .zeroAs = zeroAs};
 }
 
+// Gives the fields the caller did not preset the values stored in their settings (kept to their
+// range), as the dialog opens on them.
+void presetFromSettings(const Form& form, DialogValues& values);
+
 // Runs a form: fields the caller did not preset start from their settings (kept to their
 // range), the dialog is shown, and on OK every number is made the control's value (choice texts
 // become their values, numbers are kept to their range) and fields with a setting are stored.

@@ -409,25 +409,19 @@ std::vector<std::pair<std::string, Render>> screens() {
     values.set("bits", 16);
     return formScreen(f, kWavFormatForm, values);
   });
-  // The effect dialogs with their stored values (the defaults here).
+  // The effect dialogs and Advanced Settings with their stored values (the defaults here).
+  std::vector<std::pair<std::string, const Form*>> stored;
   for (const EffectCommand& effect : effectCommands()) {
-    if (!effect.form) continue;
-    list.emplace_back(std::string("effect-") + effect.name, [&effect](Fixtures& f) {
+    if (effect.form) stored.emplace_back(std::string("effect-") + effect.name, effect.form);
+  }
+  stored.emplace_back("advanced-record-settings", &kAdvancedRecordSettingsForm);
+  for (const auto& [name, form] : stored) {
+    list.emplace_back(name, [form = form](Fixtures& f) {
       DialogValues values;
-      for (const FormField& field : effect.form->fields) {
-        if (field.setting) values.set(field.name, field.setting->read());
-      }
-      return formScreen(f, *effect.form, values);
+      presetFromSettings(*form, values);
+      return formScreen(f, *form, values);
     });
   }
-  list.emplace_back("advanced-record-settings", [](Fixtures& f) {
-    DialogValues values;
-    for (const FormField& field : kAdvancedRecordSettingsForm.fields) {
-      if (field.setting) values.set(field.name, field.setting->read());
-      if (field.flag) values.set(field.name, field.flag->read() ? 1 : 0);
-    }
-    return formScreen(f, kAdvancedRecordSettingsForm, values);
-  });
   return list;
 }
 
